@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     libbenchmark-dev
     libsmf-dev
+    qt6-base-dev
 )
 
 missing=()

@@ -68,7 +68,13 @@ public:
 
     // --- reading ---
     // n bytes at the position, advancing it; nullptr (with a diagnostic) when they are not there.
-    const std::uint8_t* readbytes(std::uint32_t n);
+    const std::uint8_t* readbytes(std::uint32_t n) {
+        if (const std::uint8_t* p = access(m_position, n)) {
+            m_position += n;
+            return p;
+        }
+        return readFailed(n);
+    }
     // The next n bytes without consuming them; nullptr without a diagnostic.
     const std::uint8_t* peekbytes(std::uint32_t n) { return access(m_position, n); }
     // n bytes at any offset without moving the position; nullptr when not available.
@@ -126,6 +132,8 @@ private:
     void openStream(BufferMode mode, std::uint32_t bufferSize);
     void allocateWindow(std::uint32_t bufferSize);
     const std::uint8_t* accessSlow(std::uint64_t offset, std::uint32_t n);
+    // Reports why n bytes could not be read; always nullptr.
+    const std::uint8_t* readFailed(std::uint32_t n);
     bool loadWindow(std::uint64_t offset);
     bool flushWindow();
     void releaseBuffer();

@@ -201,31 +201,6 @@ consteval bool everyRowIsFilled(std::span<const Row> table) {
 static_assert(everyRowIsFilled(kMajorRows), "a major row is missing");
 static_assert(everyRowIsFilled(kMinorRows), "a minor row is missing");
 
-// Tonic pitch class (C = 0) of each key index; minor tonics lie a major sixth
-// above the tonic of the relative major.
-constexpr int kTonics[kKeyCount] = {1,  6, 11, 8, 3, 10, 5, 0, 7, 2,  9, 4,
-                                    10, 3, 8,  5, 0, 7,  2, 9, 4, 11, 6, 1};
-constexpr int kMajorSteps[7] = {0, 2, 4, 5, 7, 9, 11};
-constexpr int kMinorSteps[7] = {0, 2, 3, 5, 7, 8, 10};
-// The one alteration each degree allows, in semitones (0: none).
-constexpr int kMajorAlterations[7] = {+1, +1, 0, +1, 0, -1, -1};
-constexpr int kMinorAlterations[7] = {+1, 0, +1, +1, 0, +1, +1};
-
-// Table degree (1..14) of a pitch class in a key: the first degree that is
-// the pitch class itself or, failing that, whose allowed alteration is.
-int tableDegreeOf(int pitchClass, int key) {
-    const bool minorKey = key >= 12;
-    const int* steps = minorKey ? kMinorSteps : kMajorSteps;
-    const int* alterations = minorKey ? kMinorAlterations : kMajorAlterations;
-    for (int d = 0; d < 7; ++d) {
-        const int diatonic = (kTonics[key] + steps[d]) % 12;
-        if (diatonic == pitchClass) return d + 1;
-        if (alterations[d] != 0 && (diatonic + alterations[d] + 12) % 12 == pitchClass)
-            return tableDegree(-(d + 1));
-    }
-    return 0; // every pitch class has a degree in every key; kept for safety
-}
-
 Selector s_selector;
 
 } // namespace
@@ -274,7 +249,7 @@ Entry entryOfCode(std::int16_t code, int mainKey) {
     const int root = code >> 8;
     const int variant = code & 0xFF;
     if (root >= kKeyCount || variant > kMaxVariant) return kNoEntry;
-    return makeEntry(tableDegreeOf(kTonics[root], mainKey), root >= 12, variant);
+    return makeEntry(tableDegree(DegreeOf(keyTonic(root), mainKey)), isMinorKey(root), variant);
 }
 
 bool isKnownChord(std::int16_t code) {

@@ -1,7 +1,9 @@
 // Reading speed of the MIDI file reader, against two baselines measured in the
 // same run: merely reading the file into memory (the floor), and libsmf's
-// smf_load. Two files are generated at start-up into a temporary folder:
-// a typical song of 16 tracks and about 20,000 events, and a file of ~10 MB.
+// smf_load. Files are generated at start-up into a temporary folder: a typical
+// song of 16 tracks and about 20,000 events (0), a file of ~10 MB in 512 tracks
+// (1), and one of ~10 MB in 16 long tracks (2). libsmf is left out on the last:
+// its load time grows with the square of a track's length (about a minute).
 #include "alg/midi/TSongReader.h"
 #include "support/SmfBuilder.h"
 
@@ -52,17 +54,17 @@ TrackBuilder makeTrack(int channel, std::size_t noteCount, std::mt19937& rng, st
     return t;
 }
 
-BenchFile writeFile(const std::filesystem::path& dir, const std::string& name,
+BenchFile writeFile(const std::filesystem::path& dir, const std::string& name, int tracks,
                     std::size_t notesPerTrack) {
     std::mt19937 rng(1234);
     BenchFile f;
     SmfBuilder b;
-    b.header(1, 16, 480);
+    b.header(1, tracks, 480);
     TrackBuilder conductor;
     conductor.tempo(0, 500000).timeSig(0, 4, 2).keySig(0, 0, 0).endOfTrack();
     b.track(conductor);
     f.events += 3;
-    for (int ch = 0; ch < 15; ++ch) b.track(makeTrack(ch, notesPerTrack, rng, f.events));
+    for (int t = 1; t < tracks; ++t) b.track(makeTrack(t % 16, notesPerTrack, rng, f.events));
     f.path = (dir / name).string();
     std::ofstream out(f.path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(b.bytes().data()),
@@ -75,8 +77,9 @@ const std::vector<BenchFile>& files() {
     static const std::vector<BenchFile> all = [] {
         const auto dir = std::filesystem::temp_directory_path() / "korvanta-bench";
         std::filesystem::create_directories(dir);
-        return std::vector<BenchFile>{writeFile(dir, "typical-song.mid", 660),
-                                      writeFile(dir, "ten-megabytes.mid", 75000)};
+        return std::vector<BenchFile>{writeFile(dir, "typical-song.mid", 16, 660),
+                                      writeFile(dir, "ten-megabytes-512-tracks.mid", 512, 2200),
+                                      writeFile(dir, "ten-megabytes-16-tracks.mid", 16, 75000)};
     }();
     return all;
 }
@@ -96,6 +99,28 @@ void BM_ReadIntoMemory(benchmark::State& state) {
         std::fclose(file);
         benchmark::DoNotOptimize(got);
         benchmark::DoNotOptimize(bytes.data());
+    }
+    setCounters(state, f);
+}
+
+// The parser alone, from memory, with every callback left empty: what the
+// reading costs before anything is stored.
+class NullReader : public MidiMergeReader {
+public:
+    using MidiMergeReader::MidiMergeReader;
+};
+
+void BM_ParseOnly(benchmark::State& state) {
+    const BenchFile& f = files()[static_cast<std::size_t>(state.range(0))];
+    std::vector<std::byte> bytes(f.bytes);
+    std::FILE* file = std::fopen(f.path.c_str(), "rb");
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    if (got != bytes.size()) state.SkipWithError("short read");
+    for (auto _ : state) {
+        NullReader reader{std::span<const std::byte>(bytes)};
+        if (!reader.read()) state.SkipWithError("parse failed");
+        benchmark::DoNotOptimize(reader.trackTime());
     }
     setCounters(state, f);
 }
@@ -124,8 +149,9 @@ void BM_LibsmfLoad(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_ReadIntoMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_KorvantaLoad)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadIntoMemory)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseOnly)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KorvantaLoad)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibsmfLoad)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

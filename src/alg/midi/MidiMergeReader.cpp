@@ -1,6 +1,7 @@
 #include "alg/midi/MidiMergeReader.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <new>
 
@@ -75,6 +76,16 @@ bool MidiMergeReader::mergeprepare() {
         m_position = end;
     }
     m_options = savedOptions;
+    m_pending.clear();
+    m_scanTime.clear();
+    m_useHeap = count > kLinearScanTracks;
+    if (m_useHeap) {
+        m_pending.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) pushPending(i);
+    } else {
+        m_scanTime.resize(count);
+        for (std::size_t i = 0; i < count; ++i) trackMoved(i);
+    }
     m_progress = 0;
     m_nextProgressAt = 0;
     m_trackTime = 0;
@@ -107,22 +118,68 @@ void MidiMergeReader::updateMergeProgress(std::size_t index) {
         ((static_cast<std::uint64_t>(m_progress) + 1) * m_longestTrackLength + 99) / 100;
 }
 
-bool MidiMergeReader::mergestep() {
-    std::size_t chosen = m_trackDone.size();
-    for (std::size_t i = 0; i < m_trackDone.size(); ++i) {
-        if (!m_trackDone[i] &&
-            (chosen == m_trackDone.size() || m_trackNextTime[i] < m_trackNextTime[chosen]))
-            chosen = i;
+void MidiMergeReader::pushPending(std::size_t index) {
+    if (m_trackDone[index]) return;
+    m_pending.emplace_back(m_trackNextTime[index], index);
+    std::push_heap(m_pending.begin(), m_pending.end(), std::greater<>());
+}
+
+void MidiMergeReader::siftDownPending() {
+    const std::size_t n = m_pending.size();
+    std::size_t at = 0;
+    const PendingTrack moving = m_pending[0];
+    for (;;) {
+        std::size_t child = 2 * at + 1;
+        if (child >= n) break;
+        if (child + 1 < n && m_pending[child + 1] < m_pending[child]) ++child;
+        if (!(m_pending[child] < moving)) break;
+        m_pending[at] = m_pending[child];
+        at = child;
     }
-    if (chosen == m_trackDone.size()) return false; // all tracks read
-    const std::int64_t time = m_trackNextTime[chosen];
+    m_pending[at] = moving;
+}
+
+std::size_t MidiMergeReader::earliestTrack() const {
+    if (m_useHeap) return m_pending.empty() ? kNoTrack : m_pending.front().second;
+    // Two passes without unpredictable branches: the earliest time, then the
+    // first track that has it.
+    std::int64_t earliest = kTrackDoneTime;
+    for (const std::int64_t t : m_scanTime) earliest = std::min(earliest, t);
+    if (earliest == kTrackDoneTime) return kNoTrack;
+    std::size_t i = 0;
+    while (m_scanTime[i] != earliest) ++i;
+    return i;
+}
+
+void MidiMergeReader::trackMoved(std::size_t index) {
+    if (!m_useHeap) {
+        m_scanTime[index] = m_trackDone[index] ? kTrackDoneTime : m_trackNextTime[index];
+        return;
+    }
+    // Only the earliest track moves, and its next event is later: it moves
+    // down the heap in one pass, or leaves it when it is done.
+    if (m_trackDone[index]) {
+        std::pop_heap(m_pending.begin(), m_pending.end(), std::greater<>());
+        m_pending.pop_back();
+    } else {
+        m_pending.front().first = m_trackNextTime[index];
+        siftDownPending();
+    }
+}
+
+bool MidiMergeReader::mergestep() {
+    std::size_t i = earliestTrack();
+    if (i == kNoTrack) return false; // all tracks read
+    const std::int64_t time = m_trackNextTime[i];
 
     const std::int64_t delta = time - m_trackTime;
     ondelta(delta);
     m_trackTime = time;
     if (!advanceClock(delta)) return false;
 
-    for (std::size_t i = chosen; i < m_trackDone.size(); ++i) {
+    // Every track with an event at this time, in track order, each drained of
+    // all its events at this time before the next.
+    for (; i != kNoTrack && m_trackNextTime[i] == time; i = earliestTrack()) {
         while (!m_trackDone[i] && m_trackNextTime[i] == time) {
             updateMergeProgress(i);
             m_currentTrack = static_cast<int>(i) + 1;
@@ -146,6 +203,7 @@ bool MidiMergeReader::mergestep() {
             // An unrealistic pause ends the reading with what was read so far.
             if (m_stopFlag) return false;
         }
+        trackMoved(i);
     }
     return true;
 }

@@ -3,6 +3,8 @@
 #include "alg/midi/MidiReader.h"
 
 #include <cstdint>
+#include <limits>
+#include <utility>
 #include <vector>
 
 namespace korvanta {
@@ -44,6 +46,25 @@ protected:
     std::uint64_t m_longestTrackLength = 0;
 
 private:
+    // Finding the track with the earliest next event (the lower track on ties):
+    // a plain scan over a few tracks, a heap over many, so that files with
+    // thousands of tracks still read in time linear in their size.
+    static constexpr std::size_t kLinearScanTracks = 32;
+    static constexpr std::size_t kNoTrack = static_cast<std::size_t>(-1);
+    static constexpr std::int64_t kTrackDoneTime = std::numeric_limits<std::int64_t>::max();
+    using PendingTrack = std::pair<std::int64_t, std::size_t>; // (next time, index)
+
+    bool m_useHeap = false;
+    std::vector<std::int64_t> m_scanTime; // scan: next time, kTrackDoneTime when done
+    std::vector<PendingTrack> m_pending;  // heap: the tracks not done, earliest first
+
+    std::size_t earliestTrack() const;
+    // Updates the search after a track read on (it must be the earliest one).
+    void trackMoved(std::size_t index);
+    void pushPending(std::size_t index);
+    // Restores the heap after the first track's time grew.
+    void siftDownPending();
+
     // Reads the delta before a track's next event; false on failure.
     bool readNextDelta(std::size_t index);
     void updateMergeProgress(std::size_t index);

@@ -210,3 +210,24 @@ TEST(TSongReader, ReadsEverySample) {
         EXPECT_EQ(r.multiChannel, std::string(name) == "frere-jacques" ? 89 : 0) << name;
     }
 }
+
+TEST(TSongReader, ThousandsOfTracksMergeInTimeOrder) {
+    // Track k holds one note at tick 3000 - k: the merged stream runs the
+    // tracks backwards.
+    constexpr int kTracks = 3000;
+    SmfBuilder b;
+    b.header(1, kTracks, 480);
+    for (int k = 0; k < kTracks; ++k) {
+        TrackBuilder t;
+        t.noteOn(static_cast<std::uint32_t>(kTracks - k), 0, 48 + k % 40, 100).noteOff(1, 0, 48 + k % 40);
+        t.endOfTrack();
+        b.track(t);
+    }
+    TSong song;
+    ASSERT_EQ(load(song, b.bytes()).result, 0);
+    ASSERT_EQ(song.notes.Count(0), kTracks);
+    for (int i = 1; i < kTracks; ++i) {
+        ASSERT_LE(song.notes.StartTick(i - 1, 0), song.notes.StartTick(i, 0));
+    }
+    EXPECT_EQ(song.notes.Note(0, 0)->pitch, 48 + (kTracks - 1) % 40);
+}

@@ -8,12 +8,11 @@
 #include "support/SmfBuilder.h"
 
 #include <benchmark/benchmark.h>
-#include <smf.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <smf.h>
 #include <string>
 #include <vector>
 
@@ -64,7 +63,8 @@ BenchFile writeFile(const std::filesystem::path& dir, const std::string& name, i
     conductor.tempo(0, 500000).timeSig(0, 4, 2).keySig(0, 0, 0).endOfTrack();
     b.track(conductor);
     f.events += 3;
-    for (int t = 1; t < tracks; ++t) b.track(makeTrack(t % 16, notesPerTrack, rng, f.events));
+    for (int t = 1; t < tracks; ++t)
+        b.track(makeTrack(t % 16, notesPerTrack, rng, f.events));
     f.path = (dir / name).string();
     std::ofstream out(f.path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(b.bytes().data()),

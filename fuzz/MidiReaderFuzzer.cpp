@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)song.meter().ToTicks(n.start);
         }
     }
-    for (int i = 0; i < song.metaEvents.Count(); ++i) (void)song.metaEvents.TickOf(i);
+    for (int i = 0; i < song.metaEvents.Count(); ++i)
+        (void)song.metaEvents.TickOf(i);
     (void)song.meter().ToPos(song.notes.length);
     return 0;
 }

@@ -53,11 +53,21 @@ JsonWriter& JsonWriter::value(std::string_view text) {
     m_out << '"';
     for (const char c : text) {
         switch (c) {
-        case '"': m_out << "\\\""; break;
-        case '\\': m_out << "\\\\"; break;
-        case '\n': m_out << "\\n"; break;
-        case '\r': m_out << "\\r"; break;
-        case '\t': m_out << "\\t"; break;
+        case '"':
+            m_out << "\\\"";
+            break;
+        case '\\':
+            m_out << "\\\\";
+            break;
+        case '\n':
+            m_out << "\\n";
+            break;
+        case '\r':
+            m_out << "\\r";
+            break;
+        case '\t':
+            m_out << "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 char buf[8];

@@ -12,7 +12,8 @@ namespace {
 
 std::string_view trimNewline(const std::string& text) {
     std::string_view v(text);
-    while (!v.empty() && (v.back() == '\n' || v.back() == '\r')) v.remove_suffix(1);
+    while (!v.empty() && (v.back() == '\n' || v.back() == '\r'))
+        v.remove_suffix(1);
     return v;
 }
 
@@ -29,10 +30,10 @@ std::string position(unsigned bar, unsigned beat, unsigned tick) {
 void writeEventsText(std::ostream& out, const char* title, const TEventList& list) {
     out << title << ": " << list.Count() << "\n";
     for (const TSongEvent& e : list.events()) {
-        out << "  " << hexByte(e.type) << "  value " << hexByte(e.value >> 24).substr(2)
-            << ' ' << hexByte(e.value >> 16).substr(2) << ' ' << hexByte(e.value >> 8).substr(2)
-            << ' ' << hexByte(e.value).substr(2) << " (" << e.value << ")  value2 " << e.value2
-            << "  at " << position(e.bar, e.beat, e.tick) << "\n";
+        out << "  " << hexByte(e.type) << "  value " << hexByte(e.value >> 24).substr(2) << ' '
+            << hexByte(e.value >> 16).substr(2) << ' ' << hexByte(e.value >> 8).substr(2) << ' '
+            << hexByte(e.value).substr(2) << " (" << e.value << ")  value2 " << e.value2 << "  at "
+            << position(e.bar, e.beat, e.tick) << "\n";
     }
 }
 
@@ -60,12 +61,13 @@ void dumpSongText(std::ostream& out, const std::string& fileName, const TSong& s
     out << "result: " << load.result << (load.result == 0 ? " (read)" : " (could not be read)")
         << "\n";
     out << "diagnostics: " << load.diagnostics.size() << "\n";
-    for (const std::string& d : load.diagnostics) out << "  " << trimNewline(d) << "\n";
+    for (const std::string& d : load.diagnostics)
+        out << "  " << trimNewline(d) << "\n";
     out << "header: format " << int{song.format} << ", " << int{song.trackCount} << " tracks, "
         << song.ticksPerQuarter << " ticks per quarter\n";
     out << "melody channel: " << load.melodyChannel
         << (load.multiChannel == kStatusSeveralChannels ? " (notes on several channels: 89)"
-                                                    : " (notes on one channel)")
+                                                        : " (notes on one channel)")
         << "\n";
     out << "meter: wholeTicks " << m.wholeTicks << ", shortestNote " << m.shortestNote
         << ", quantUnit " << m.quantUnit << ", gridTicks " << m.gridTicks << ", barCount "
@@ -100,7 +102,8 @@ void dumpSongJson(std::ostream& out, const TSong& song, const MidiLoadResult& lo
     json.beginObject();
     json.field("result", load.result);
     json.key("diagnostics").beginArray();
-    for (const std::string& d : load.diagnostics) json.value(trimNewline(d));
+    for (const std::string& d : load.diagnostics)
+        json.value(trimNewline(d));
     json.endArray();
     json.field("format", song.format)
         .field("tracks", song.trackCount)

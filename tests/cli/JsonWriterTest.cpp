@@ -1,7 +1,6 @@
 #include "JsonWriter.h"
 
 #include <gtest/gtest.h>
-
 #include <sstream>
 
 using namespace korvanta::cli;

@@ -81,10 +81,12 @@ bool MidiMergeReader::mergeprepare() {
     m_useHeap = count > kLinearScanTracks;
     if (m_useHeap) {
         m_pending.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) pushPending(i);
+        for (std::size_t i = 0; i < count; ++i)
+            pushPending(i);
     } else {
         m_scanTime.resize(count);
-        for (std::size_t i = 0; i < count; ++i) trackMoved(i);
+        for (std::size_t i = 0; i < count; ++i)
+            trackMoved(i);
     }
     m_progress = 0;
     m_nextProgressAt = 0;
@@ -144,10 +146,12 @@ std::size_t MidiMergeReader::earliestTrack() const {
     // Two passes without unpredictable branches: the earliest time, then the
     // first track that has it.
     std::int64_t earliest = kTrackDoneTime;
-    for (const std::int64_t t : m_scanTime) earliest = std::min(earliest, t);
+    for (const std::int64_t t : m_scanTime)
+        earliest = std::min(earliest, t);
     if (earliest == kTrackDoneTime) return kNoTrack;
     std::size_t i = 0;
-    while (m_scanTime[i] != earliest) ++i;
+    while (m_scanTime[i] != earliest)
+        ++i;
     return i;
 }
 

@@ -81,7 +81,7 @@ struct MidiLoadResult {
     Status result = 0;       // 0 success, 101 unreadable
     Status multiChannel = 0; // 89 when notes lie on more than one channel
     int melodyChannel = -1;  // channel of the first note event, -1 without notes
-    bool opened = false; // false when the file could not be opened at all
+    bool opened = false;     // false when the file could not be opened at all
     std::uint32_t fileSize = 0;
     std::vector<std::string> diagnostics; // "error: ...\n" / "warning: ...\n" texts in order
 };

@@ -114,8 +114,8 @@ struct TKeyEntry {
 
 static_assert(sizeof(TBarPos) == 6 && offsetof(TBarPos, tick) == 4);
 static_assert(sizeof(TMeterChange) == 16 && offsetof(TMeterChange, ticksPerBar) == 8);
-static_assert(sizeof(TNote) == 14 && offsetof(TNote, start) == 4 && offsetof(TNote, duration) == 10 &&
-              offsetof(TNote, pitchClass) == 12);
+static_assert(sizeof(TNote) == 14 && offsetof(TNote, start) == 4 &&
+              offsetof(TNote, duration) == 10 && offsetof(TNote, pitchClass) == 12);
 static_assert(sizeof(TSongEvent) == 20 && offsetof(TSongEvent, value) == 4 &&
               offsetof(TSongEvent, value2) == 8 && offsetof(TSongEvent, bar) == 12 &&
               offsetof(TSongEvent, beat) == 14 && offsetof(TSongEvent, tick) == 16);

@@ -34,7 +34,9 @@ const TSongEvent* TEventList::At(int i) const {
     return i >= 0 && i < Count() ? &m_events[i] : nullptr;
 }
 
-TSongEvent* TEventList::At(int i) { return i >= 0 && i < Count() ? &m_events[i] : nullptr; }
+TSongEvent* TEventList::At(int i) {
+    return i >= 0 && i < Count() ? &m_events[i] : nullptr;
+}
 
 std::int32_t TEventList::TickOf(int i) const {
     const TSongEvent* e = At(i);

@@ -14,7 +14,9 @@ std::int32_t clampToI32(std::int64_t v) {
 
 // A bar of a meter that rounds to no ticks at all still must not make the
 // walk over the bars run backwards.
-std::int64_t barLength(const TMeterChange& e) { return std::max<std::int32_t>(e.ticksPerBar, 0); }
+std::int64_t barLength(const TMeterChange& e) {
+    return std::max<std::int32_t>(e.ticksPerBar, 0);
+}
 
 const TMeterChange kNoMeter{0, 4, 4, {0, 0}, 0, 0};
 

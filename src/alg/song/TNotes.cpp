@@ -140,7 +140,8 @@ int TNotes::FindAtTick(std::int32_t ticks, int list, const TNote** found) const 
     } else {
         index = FirstNoteOfBar(meter.ToPos(ticks).bar, list, true);
         if (index < 0) index = 0;
-        while (index < Count(list) && StartTick(index, list) < ticks) ++index;
+        while (index < Count(list) && StartTick(index, list) < ticks)
+            ++index;
     }
     if (found) *found = Note(index, list);
     return index;

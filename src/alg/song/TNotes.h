@@ -26,9 +26,9 @@ public:
     std::int32_t error = 0;        // 0 fine, 1 allocation failed, 90/92 melody checks
     std::int16_t pitchMask = 0;    // bit n: pitch class n occurs in the melody list
     std::uint8_t pitchClassCount = 0;
-    std::int32_t upbeat = -1;          // ticks from the first bar line to the first note; -1 unknown
+    std::int32_t upbeat = -1; // ticks from the first bar line to the first note; -1 unknown
     std::vector<std::int32_t> barFirstNote; // per bar: first melody note starting there, or -1
-    std::int32_t barCount = 0;         // bar of the last appended note + 1
+    std::int32_t barCount = 0;              // bar of the last appended note + 1
     TMeterMap meter;
 
     void Construct(int capacity);

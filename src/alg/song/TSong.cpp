@@ -182,7 +182,9 @@ std::int32_t TSong::MelodyStartTick(int i, int bar) const {
     return notes.StartTick(i, kMelodyList);
 }
 
-std::int32_t TSong::MelodyGap(int i, int j) const { return notes.Gap(i, j, kMelodyList); }
+std::int32_t TSong::MelodyGap(int i, int j) const {
+    return notes.Gap(i, j, kMelodyList);
+}
 
 int TSong::MelodyFirstNoteOfBar(int bar) const {
     return notes.FirstNoteOfBar(bar, kMelodyList, false);

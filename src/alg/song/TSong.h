@@ -29,7 +29,7 @@ constexpr std::uint8_t kUnsavedMask = 27; // everything but kNewMelody
 } // namespace SongChange
 
 constexpr std::uint16_t kBlockChordVelocities = 25700; // 100 on, 100 off
-constexpr std::int32_t kDefaultTempo = 500000;          // microseconds per quarter
+constexpr std::int32_t kDefaultTempo = 500000;         // microseconds per quarter
 constexpr int kKeyStatisticsSize = 240;
 
 class TSong {
@@ -79,7 +79,8 @@ public:
     const TSongEvent* FindEvent(std::uint8_t type, std::uint8_t sub, int list) const;
     void SetEvent(std::uint8_t type, std::uint8_t sub, std::uint32_t value, std::int32_t value2,
                   int list, std::int32_t ticks);
-    std::int32_t QueryMeta(std::uint8_t type, std::int32_t arg = 0, std::int32_t* out = nullptr) const;
+    std::int32_t QueryMeta(std::uint8_t type, std::int32_t arg = 0,
+                           std::int32_t* out = nullptr) const;
     void KeepChannelEvents(int channel, int newChannel);
 
     bool MakeBarChords();

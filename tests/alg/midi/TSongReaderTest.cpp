@@ -219,7 +219,8 @@ TEST(TSongReader, ThousandsOfTracksMergeInTimeOrder) {
     b.header(1, kTracks, 480);
     for (int k = 0; k < kTracks; ++k) {
         TrackBuilder t;
-        t.noteOn(static_cast<std::uint32_t>(kTracks - k), 0, 48 + k % 40, 100).noteOff(1, 0, 48 + k % 40);
+        t.noteOn(static_cast<std::uint32_t>(kTracks - k), 0, 48 + k % 40, 100)
+            .noteOff(1, 0, 48 + k % 40);
         t.endOfTrack();
         b.track(t);
     }

@@ -1,7 +1,6 @@
 #include "alg/song/TMeterMap.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 using namespace korvanta;
@@ -86,7 +85,8 @@ TEST(TMeterMap, SearchedToPosMatchesTheBarWalk) {
     for (int round = 0; round < 40; ++round) {
         TMeterMap m = makeMap(96 * (1 + round % 5));
         std::int32_t bar = 0;
-        m.AddMeter(0, static_cast<std::uint8_t>(1 + rng() % 12), static_cast<std::uint8_t>(1 << (rng() % 4)));
+        m.AddMeter(0, static_cast<std::uint8_t>(1 + rng() % 12),
+                   static_cast<std::uint8_t>(1 << (rng() % 4)));
         for (int k = 0; k < 6; ++k) {
             // Includes entries that start at the same bar or at bar 0 again,
             // where the walk moves by only one entry per bar.
@@ -96,7 +96,8 @@ TEST(TMeterMap, SearchedToPosMatchesTheBarWalk) {
         }
         for (int t = 0; t < 200; ++t) {
             const std::int64_t ticks = rng() % 60000;
-            ASSERT_EQ(m.ToPos(ticks), walkToPos(m, ticks)) << "round " << round << " ticks " << ticks;
+            ASSERT_EQ(m.ToPos(ticks), walkToPos(m, ticks))
+                << "round " << round << " ticks " << ticks;
         }
     }
 }

@@ -18,9 +18,10 @@ TNotes makeNotes(std::initializer_list<Melody> melody) {
     n.meter.sixteenthTicks = 120;
     n.meter.AddMeter(0, 4, 4);
     for (const Melody& m : melody) {
-        n.AddNote(static_cast<std::uint8_t>(m.pitch), kMelodyList, 0x6400,
-                  TBarPos{static_cast<std::uint16_t>(m.bar), static_cast<std::uint8_t>(m.beat), 0, 0},
-                  static_cast<std::uint16_t>(m.duration), static_cast<std::uint8_t>(m.pitch % 12));
+        n.AddNote(
+            static_cast<std::uint8_t>(m.pitch), kMelodyList, 0x6400,
+            TBarPos{static_cast<std::uint16_t>(m.bar), static_cast<std::uint8_t>(m.beat), 0, 0},
+            static_cast<std::uint16_t>(m.duration), static_cast<std::uint8_t>(m.pitch % 12));
     }
     return n;
 }
@@ -44,7 +45,8 @@ TEST(TNotes, GrowsPastItsInitialCapacity) {
     TNotes n(2);
     n.meter.SetDivision(480);
     n.meter.AddMeter(0, 4, 4);
-    for (int i = 0; i < 1000; ++i) n.AddNote(60, kMelodyList, 0, TBarPos{}, 1, 0);
+    for (int i = 0; i < 1000; ++i)
+        n.AddNote(60, kMelodyList, 0, TBarPos{}, 1, 0);
     EXPECT_EQ(n.Count(kMelodyList), 1000);
     EXPECT_EQ(n.error, 0);
 }

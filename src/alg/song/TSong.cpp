@@ -1,5 +1,6 @@
 #include "alg/song/TSong.h"
 
+#include "alg/harmony/ChordVocabulary.h"
 #include "alg/song/Keys.h"
 
 #include <algorithm>
@@ -144,11 +145,28 @@ void TSong::ClampSecondGroups(int limit) {
 int TSong::BuildChordNotes() {
     if (notes.Count(kChordList) > 0) notes.ResetList(kChordList);
     if (barHarmony.empty()) return 0;
-    // UNFINISHED: rendering block chords needs the chord tones of the harmony
-    // engine, and styles need the style renderer; neither exists yet, so the
-    // chord list stays empty.
+    const int base = chordOctave * 12;
+    const TMeterMap& grid = meter();
+    const int bars = std::min<int>(barCount, static_cast<int>(barHarmony.size()));
+    for (int bar = 0; bar < bars; ++bar) {
+        const TBarHarmony& h = barHarmony[bar];
+        if (h.play != 1 || h.chord < 0) continue;
+        // Accompaniment styles render their bars here once they exist; until then
+        // every bar gets its block chord.
+        const ChordToneList tones = chordTonesOf(h.chord, base);
+        const std::int32_t length = grid.TicksPerBar(bar) - 10;
+        const auto duration = static_cast<std::uint16_t>(std::clamp(length, 0, 0xFFFF));
+        const TBarPos start{static_cast<std::uint16_t>(bar), 0, 0, 0};
+        for (int t = 0; t < tones.count; ++t) {
+            if (tones.tones[t] < 0 || tones.tones[t] > 127) continue;
+            notes.AddNote(static_cast<std::uint8_t>(tones.tones[t]), kChordList,
+                          kBlockChordVelocities, start, duration, 0);
+        }
+    }
     notes.length = static_cast<std::int32_t>(notes.savedLength);
-    return notes.Count(kChordList);
+    const std::int32_t count = notes.Count(kChordList);
+    if (count > 0) notes.length = std::max(notes.length, notes.EndTick(count - 1, kChordList, 0));
+    return count;
 }
 
 std::int16_t TSong::BarChord(int bar) const {

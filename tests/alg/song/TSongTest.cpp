@@ -166,3 +166,45 @@ TEST(TSong, MelodyStartTickOfMinusOneIsABarStart) {
     EXPECT_EQ(s.MelodyStartTick(-1, 2), 2880);
     EXPECT_EQ(s.MelodyStartTick(-1, -1), 4 * 1440);
 }
+
+TEST(TSong, BuildChordNotesRendersBlockChordsAboveTheChordOctave) {
+    TSong s;
+    s.meter().SetDivision(480);
+    s.meter().AddMeter(0, 4, 4);
+    s.meter().AddMeter(2, 3, 4);
+    s.setBarCount(4);
+    s.chordOctave = 4;
+    s.notes.savedLength = 1000;
+    ASSERT_TRUE(s.MakeBarChords());
+    ASSERT_TRUE(s.MakeBarHarmony());
+    s.SetBarChord(0, 0x0700); // C
+    s.SetBarChord(1, 0x0801); // G7
+    s.SetBarPlay(1, 0);       // muted: nothing
+    s.SetBarChord(2, 0x1300); // Am, in a 3/4 bar
+    EXPECT_EQ(s.BuildChordNotes(), 6);
+    const auto& chord = s.notes.list(kChordList);
+    ASSERT_EQ(chord.size(), 6u);
+    EXPECT_EQ(chord[0].pitch, 48);
+    EXPECT_EQ(chord[1].pitch, 52);
+    EXPECT_EQ(chord[2].pitch, 55);
+    EXPECT_EQ(chord[0].duration, 1910);
+    EXPECT_EQ(chord[0].velocities, kBlockChordVelocities);
+    EXPECT_EQ(chord[3].start, (TBarPos{2, 0, 0, 0}));
+    EXPECT_EQ(chord[3].pitch, 48 + 9); // A C E
+    EXPECT_EQ(chord[4].pitch, 48);
+    EXPECT_EQ(chord[5].pitch, 52);
+    EXPECT_EQ(chord[3].duration, 1430);
+    // The song now ends with the last chord.
+    EXPECT_EQ(s.notes.length, 2 * 1920 + 1430);
+
+    // A second build starts afresh; without chords the length is the melody's.
+    for (TBarHarmony& h : s.barHarmony)
+        h.chord = -1;
+    EXPECT_EQ(s.BuildChordNotes(), 0);
+    EXPECT_EQ(s.notes.length, 1000);
+}
+
+TEST(TSong, BuildChordNotesWithoutHarmonyDoesNothing) {
+    TSong s;
+    EXPECT_EQ(s.BuildChordNotes(), 0);
+}

@@ -1,13 +1,170 @@
 #include "CliArgs.h"
 
+#include "alg/song/Keys.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
 namespace korvanta::cli {
+
+namespace {
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::optional<int> parseInt(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || text.empty()) return std::nullopt;
+    return value;
+}
+
+// Pitch class of a note name: a letter, then "#" or "b" (or none).
+std::optional<int> pitchClassOf(const std::string& name) {
+    static constexpr int kLetters[] = {9, 11, 0, 2, 4, 5, 7}; // a..g
+    if (name.empty()) return std::nullopt;
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+    if (letter < 'a' || letter > 'g') return std::nullopt;
+    int pc = kLetters[letter - 'a'];
+    if (name.size() == 2 && name[1] == '#')
+        pc += 1;
+    else if (name.size() == 2 && name[1] == 'b')
+        pc += 11;
+    else if (name.size() != 1)
+        return std::nullopt;
+    return pc % 12;
+}
+
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+    bool analyze;
+    bool harmonize;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--json", false, true, false},    {"--channel", true, true, true},
+    {"--draft", true, true, true},     {"--key", true, true, true},
+    {"--ambiguous", true, true, true}, {"--reharmonize", false, true, true},
+    {"-o", true, false, true},         {"--outdir", true, false, true},
+    {"--export", true, false, true},   {"--export-dir", true, false, true},
+};
+
+const OptionSpec* findOption(const std::string& name) {
+    for (const OptionSpec& o : kOptions) {
+        if (name == o.name) return &o;
+    }
+    return nullptr;
+}
+
+// Applies one option with its value; an error text when the value is wrong.
+std::string applyOption(CliCommand& cmd, const std::string& name, const std::string& value) {
+    if (name == "--json") {
+        cmd.json = true;
+    } else if (name == "--reharmonize") {
+        cmd.reharmonize = true;
+    } else if (name == "--channel") {
+        const auto channel = parseInt(value);
+        if (!channel || *channel < 0 || *channel > 15)
+            return "--channel needs a MIDI channel 0-15, not '" + value + "'";
+        cmd.channel = *channel;
+    } else if (name == "--draft") {
+        const auto draft = parseInt(value);
+        if (!draft || *draft < 1 || *draft > 3)
+            return "--draft needs 1, 2 or 3, not '" + value + "'";
+        cmd.draft = *draft;
+    } else if (name == "--key") {
+        if (lower(value) == "auto") {
+            cmd.key.reset();
+        } else {
+            const auto key = parseKeyName(value);
+            if (!key)
+                return "--key needs auto, a key index 0-23 or a key name such as C, Am, "
+                       "F#m, Bb, C-dur or a-moll, not '" +
+                       value + "'";
+            cmd.key = *key;
+        }
+    } else if (name == "--ambiguous") {
+        const std::string v = lower(value);
+        if (v == "major")
+            cmd.ambiguous = AmbiguousAnswer::Major;
+        else if (v == "minor")
+            cmd.ambiguous = AmbiguousAnswer::Minor;
+        else
+            return "--ambiguous needs major or minor, not '" + value + "'";
+    } else if (name == "-o") {
+        cmd.output = value;
+    } else if (name == "--outdir") {
+        cmd.outdir = value;
+    } else if (name == "--export") {
+        cmd.exportPath = value;
+    } else if (name == "--export-dir") {
+        cmd.exportDir = value;
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<int> parseKeyName(const std::string& text) {
+    if (const auto index = parseInt(text)) {
+        if (*index >= 0 && *index < kKeyCount) return *index;
+        return std::nullopt;
+    }
+    for (int key = 0; key < kKeyCount; ++key) {
+        if (lower(text) == lower(std::string(KeyLongName(key)))) return key;
+    }
+    // "Am", "F#m", "Bbm": minor; "C", "F#", "Bb": major.
+    std::string name = text;
+    bool minor = false;
+    if (name.size() >= 2 && name.back() == 'm') {
+        minor = true;
+        name.pop_back();
+    }
+    const auto pc = pitchClassOf(name);
+    if (!pc) return std::nullopt;
+    for (int key = minor ? 12 : 0; key < (minor ? 24 : 12); ++key) {
+        if (keyTonic(key) == *pc) return key;
+    }
+    return std::nullopt;
+}
 
 std::string usageText() {
     return "usage: korvanta-cli <command> [options]\n"
            "\n"
            "commands:\n"
-           "  dump FILE [--json]   read a MIDI file and print the song it gives\n"
-           "  help                 show this text\n";
+           "  analyze FILE [options]     harmonize a MIDI or project file and print the key,\n"
+           "                             meter, tempo and every bar's chords\n"
+           "  harmonize FILE... [options]\n"
+           "                             harmonize one or many files and save each as a\n"
+           "                             project (and optionally export MIDI)\n"
+           "  dump FILE [--json]         read a MIDI file and print the song it gives\n"
+           "  help                       show this text\n"
+           "\n"
+           "options of analyze and harmonize:\n"
+           "  --channel N                the melody channel (0-15) when several qualify\n"
+           "  --draft 1|2|3              harmony draft (default 1)\n"
+           "  --key auto|INDEX|NAME      the key: auto (default), an index 0-23, or a name\n"
+           "                             such as C, Am, F#m, Bb, C-dur, a-moll\n"
+           "  --ambiguous major|minor    the answer when the melody fits a major key and its\n"
+           "                             relative minor alike (asked on a terminal otherwise)\n"
+           "  --reharmonize              harmonize a project file afresh instead of keeping\n"
+           "                             its stored chords\n"
+           "  --json                     analyze: print one JSON object\n"
+           "options of harmonize:\n"
+           "  -o OUT.kvt                 the project to write (one input file only)\n"
+           "  --outdir DIR               write NAME.kvt for every input into DIR\n"
+           "                             (default: beside each input)\n"
+           "  --export OUT.mid           also export a MIDI file (one input file only)\n"
+           "  --export-dir DIR           also export NAME_kvta.mid for every input into DIR\n"
+           "\n"
+           "exit codes: 0 success, 1 a file could not be read, harmonized or written,\n"
+           "2 wrong arguments\n";
 }
 
 CliParse parseArguments(const std::vector<std::string>& args) {
@@ -18,31 +175,68 @@ CliParse parseArguments(const std::vector<std::string>& args) {
     }
     const std::string& name = args[0];
     if (name == "help" || name == "--help" || name == "-h") {
-        out.command = CliCommand{CommandKind::Help, {}, false};
-        return out;
-    }
-    if (name != "dump") {
-        out.error = "unknown command '" + name + "'";
+        out.command = CliCommand{};
         return out;
     }
     CliCommand cmd;
-    cmd.kind = CommandKind::Dump;
+    if (name == "dump")
+        cmd.kind = CommandKind::Dump;
+    else if (name == "analyze")
+        cmd.kind = CommandKind::Analyze;
+    else if (name == "harmonize")
+        cmd.kind = CommandKind::Harmonize;
+    else {
+        out.error = "unknown command '" + name + "'";
+        return out;
+    }
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--json") {
-            cmd.json = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            out.error = "unknown option '" + a + "' for " + name;
-            return out;
-        } else if (cmd.file.empty()) {
-            cmd.file = a;
-        } else {
-            out.error = "more than one file given to " + name;
+        if (a == "--help" || a == "-h") {
+            out.command = CliCommand{};
             return out;
         }
+        if (a.size() > 1 && a[0] == '-') {
+            const OptionSpec* spec = findOption(a);
+            const bool allowed = spec && (cmd.kind == CommandKind::Dump      ? a == "--json"
+                                          : cmd.kind == CommandKind::Analyze ? spec->analyze
+                                                                             : spec->harmonize);
+            if (!allowed) {
+                out.error = "unknown option '" + a + "' for " + name;
+                return out;
+            }
+            std::string value;
+            if (spec->takesValue) {
+                if (i + 1 >= args.size()) {
+                    out.error = a + " needs a value";
+                    return out;
+                }
+                value = args[++i];
+            }
+            out.error = applyOption(cmd, a, value);
+            if (!out.error.empty()) return out;
+        } else {
+            cmd.files.push_back(a);
+        }
     }
-    if (cmd.file.empty()) {
-        out.error = name + " needs a FILE";
+    if (cmd.files.empty()) {
+        out.error = name + (cmd.kind == CommandKind::Harmonize ? " needs at least one FILE"
+                                                               : " needs a FILE");
+        return out;
+    }
+    if (cmd.kind != CommandKind::Harmonize && cmd.files.size() > 1) {
+        out.error = "more than one file given to " + name;
+        return out;
+    }
+    if (cmd.kind == CommandKind::Harmonize && cmd.files.size() > 1 && !cmd.output.empty()) {
+        out.error = "-o names one project; use --outdir for several files";
+        return out;
+    }
+    if (cmd.kind == CommandKind::Harmonize && cmd.files.size() > 1 && !cmd.exportPath.empty()) {
+        out.error = "--export names one MIDI file; use --export-dir for several files";
+        return out;
+    }
+    if (!cmd.output.empty() && !cmd.outdir.empty()) {
+        out.error = "-o and --outdir cannot be used together";
         return out;
     }
     out.command = cmd;

@@ -8,12 +8,25 @@
 
 namespace korvanta::cli {
 
-enum class CommandKind { Dump, Help };
+enum class CommandKind { Dump, Analyze, Harmonize, Help };
+
+// The answer to "a major key or its relative minor?" when the key analysis
+// cannot tell them apart.
+enum class AmbiguousAnswer { Ask, Major, Minor };
 
 struct CliCommand {
     CommandKind kind = CommandKind::Help;
-    std::string file;
+    std::vector<std::string> files;
     bool json = false;
+    std::optional<int> channel; // the melody channel when several qualify
+    int draft = 1;              // harmony draft 1, 2 or 3
+    std::optional<int> key;     // a key index chosen by hand; empty: Auto
+    AmbiguousAnswer ambiguous = AmbiguousAnswer::Ask;
+    bool reharmonize = false; // analyze a project afresh instead of printing it
+    std::string output;       // harmonize: the project file to write (-o)
+    std::string outdir;       // harmonize: the folder for one project per input
+    std::string exportPath;   // harmonize: also export a MIDI file
+    std::string exportDir;    // harmonize: export NAME_kvta.mid per input here
 };
 
 struct CliParse {
@@ -23,5 +36,10 @@ struct CliParse {
 
 CliParse parseArguments(const std::vector<std::string>& args);
 std::string usageText();
+
+// A key given on the command line: an index 0-23, a long name ("C-dur",
+// "a-moll"), or a chord-like name ("C", "Am", "F#m", "Bb"). Empty when the text
+// names no key; "auto" is not a key (the caller handles it).
+std::optional<int> parseKeyName(const std::string& text);
 
 } // namespace korvanta::cli

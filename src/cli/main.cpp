@@ -16,18 +16,18 @@ constexpr int kExitUsage = 2;
 
 int runDump(const cli::CliCommand& cmd) {
     TSong song;
-    const MidiLoadResult load = loadMidiFile(song, cmd.file);
+    const MidiLoadResult load = loadMidiFile(song, cmd.files.front());
     if (!load.opened) {
-        std::cerr << "korvanta-cli: cannot open '" << cmd.file << "'\n";
+        std::cerr << "korvanta-cli: cannot open '" << cmd.files.front() << "'\n";
         return kExitUnreadable;
     }
     if (cmd.json)
         cli::dumpSongJson(std::cout, song, load);
     else
-        cli::dumpSongText(std::cout, cmd.file, song, load);
+        cli::dumpSongText(std::cout, cmd.files.front(), song, load);
     if (load.result != 0) {
-        std::cerr << "korvanta-cli: '" << cmd.file << "' could not be read as a MIDI file (result "
-                  << load.result << ")\n";
+        std::cerr << "korvanta-cli: '" << cmd.files.front()
+                  << "' could not be read as a MIDI file (result " << load.result << ")\n";
         return kExitUnreadable;
     }
     return kExitOk;
@@ -48,6 +48,9 @@ int main(int argc, char** argv) {
         return kExitOk;
     case cli::CommandKind::Dump:
         return runDump(*parsed.command);
+    case cli::CommandKind::Analyze:
+    case cli::CommandKind::Harmonize:
+        break;
     }
     return kExitUsage;
 }

@@ -8,35 +8,95 @@ TEST(CliArgs, DumpTakesOneFileAndAnOptionalJsonFlag) {
     CliParse p = parseArguments({"dump", "song.mid"});
     ASSERT_TRUE(p.command);
     EXPECT_EQ(p.command->kind, CommandKind::Dump);
-    EXPECT_EQ(p.command->file, "song.mid");
+    EXPECT_EQ(p.command->files, std::vector<std::string>{"song.mid"});
     EXPECT_FALSE(p.command->json);
 
     p = parseArguments({"dump", "--json", "song.mid"});
     ASSERT_TRUE(p.command);
     EXPECT_TRUE(p.command->json);
-    EXPECT_EQ(p.command->file, "song.mid");
+}
+
+TEST(CliArgs, AnalyzeReadsEveryOption) {
+    const CliParse p =
+        parseArguments({"analyze", "a.mid", "--channel", "3", "--draft", "2", "--key", "Am",
+                        "--ambiguous", "minor", "--json", "--reharmonize"});
+    ASSERT_TRUE(p.command) << p.error;
+    const CliCommand& c = *p.command;
+    EXPECT_EQ(c.kind, CommandKind::Analyze);
+    EXPECT_EQ(c.channel, 3);
+    EXPECT_EQ(c.draft, 2);
+    EXPECT_EQ(c.key, 19);
+    EXPECT_EQ(c.ambiguous, AmbiguousAnswer::Minor);
+    EXPECT_TRUE(c.json);
+    EXPECT_TRUE(c.reharmonize);
+}
+
+TEST(CliArgs, HarmonizeTakesManyFilesAndOutputs) {
+    CliParse p = parseArguments(
+        {"harmonize", "a.mid", "b.mid", "--outdir", "out", "--export-dir", "mid", "--key", "auto"});
+    ASSERT_TRUE(p.command) << p.error;
+    EXPECT_EQ(p.command->files.size(), 2u);
+    EXPECT_EQ(p.command->outdir, "out");
+    EXPECT_EQ(p.command->exportDir, "mid");
+    EXPECT_FALSE(p.command->key);
+
+    p = parseArguments({"harmonize", "a.mid", "-o", "a.kvt", "--export", "a.mid"});
+    ASSERT_TRUE(p.command) << p.error;
+    EXPECT_EQ(p.command->output, "a.kvt");
+    EXPECT_EQ(p.command->exportPath, "a.mid");
 }
 
 TEST(CliArgs, RejectsWrongArgumentsWithAReason) {
     EXPECT_EQ(parseArguments({}).error, "no command given");
     EXPECT_EQ(parseArguments({"play"}).error, "unknown command 'play'");
     EXPECT_EQ(parseArguments({"dump"}).error, "dump needs a FILE");
+    EXPECT_EQ(parseArguments({"harmonize"}).error, "harmonize needs at least one FILE");
     EXPECT_EQ(parseArguments({"dump", "a.mid", "b.mid"}).error, "more than one file given to dump");
     EXPECT_EQ(parseArguments({"dump", "a.mid", "--jsn"}).error, "unknown option '--jsn' for dump");
-    EXPECT_FALSE(parseArguments({"dump", "a.mid", "--jsn"}).command);
+    EXPECT_EQ(parseArguments({"dump", "a.mid", "--draft", "2"}).error,
+              "unknown option '--draft' for dump");
+    EXPECT_EQ(parseArguments({"analyze", "a.mid", "-o", "x.kvt"}).error,
+              "unknown option '-o' for analyze");
+    EXPECT_EQ(parseArguments({"analyze", "a.mid", "--channel"}).error, "--channel needs a value");
+    EXPECT_EQ(parseArguments({"analyze", "a.mid", "--channel", "16"}).error,
+              "--channel needs a MIDI channel 0-15, not '16'");
+    EXPECT_EQ(parseArguments({"analyze", "a.mid", "--draft", "4"}).error,
+              "--draft needs 1, 2 or 3, not '4'");
+    EXPECT_NE(parseArguments({"analyze", "a.mid", "--key", "H-moll7"}).error, "");
+    EXPECT_EQ(parseArguments({"analyze", "a.mid", "--ambiguous", "both"}).error,
+              "--ambiguous needs major or minor, not 'both'");
+    EXPECT_EQ(parseArguments({"harmonize", "a.mid", "b.mid", "-o", "x.kvt"}).error,
+              "-o names one project; use --outdir for several files");
+    EXPECT_EQ(parseArguments({"harmonize", "a.mid", "b.mid", "--export", "x.mid"}).error,
+              "--export names one MIDI file; use --export-dir for several files");
+    EXPECT_EQ(parseArguments({"harmonize", "a.mid", "-o", "a.kvt", "--outdir", "d"}).error,
+              "-o and --outdir cannot be used together");
 }
 
-TEST(CliArgs, HelpIsACommand) {
-    for (const char* h : {"help", "--help", "-h"}) {
-        const CliParse p = parseArguments({h});
-        ASSERT_TRUE(p.command) << h;
+TEST(CliArgs, HelpIsACommandAndAnOption) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"help"}, {"--help"}, {"-h"}, {"analyze", "--help"}}) {
+        const CliParse p = parseArguments(args);
+        ASSERT_TRUE(p.command) << args[0];
         EXPECT_EQ(p.command->kind, CommandKind::Help);
     }
     EXPECT_NE(usageText().find("dump FILE [--json]"), std::string::npos);
 }
 
-TEST(CliArgs, ALoneDashIsAFileName) {
-    const CliParse p = parseArguments({"dump", "-"});
-    ASSERT_TRUE(p.command);
-    EXPECT_EQ(p.command->file, "-");
+TEST(CliArgs, KeyNamesInEveryAcceptedForm) {
+    EXPECT_EQ(parseKeyName("7"), 7);
+    EXPECT_EQ(parseKeyName("23"), 23);
+    EXPECT_EQ(parseKeyName("24"), std::nullopt);
+    EXPECT_EQ(parseKeyName("C"), 7);
+    EXPECT_EQ(parseKeyName("c"), 7);
+    EXPECT_EQ(parseKeyName("Am"), 19);
+    EXPECT_EQ(parseKeyName("F#m"), 22);
+    EXPECT_EQ(parseKeyName("Bb"), 5);
+    EXPECT_EQ(parseKeyName("Ebm"), 13);
+    EXPECT_EQ(parseKeyName("C#"), 0);
+    EXPECT_EQ(parseKeyName("C-dur"), 7);
+    EXPECT_EQ(parseKeyName("a-moll"), 19);
+    EXPECT_EQ(parseKeyName("H-dur"), 2);
+    EXPECT_EQ(parseKeyName("X"), std::nullopt);
+    EXPECT_EQ(parseKeyName(""), std::nullopt);
 }

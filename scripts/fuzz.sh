@@ -15,8 +15,10 @@ for target in build/fuzz/fuzz/fuzz_*; do
     [[ -d "fuzz/corpus/${name#fuzz_}" ]] && dirs+=("fuzz/corpus/${name#fuzz_}")
     echo "-- $name for ${seconds}s"
     log="$work/$name.log"
+    dict=()
+    [[ -f "fuzz/${name#fuzz_}.dict" ]] && dict=(-dict="fuzz/${name#fuzz_}.dict")
     if ! "$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 "${dirs[@]}" >"$log" 2>&1; then
+        -print_final_stats=1 "${dict[@]}" "${dirs[@]}" >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "fuzz target $name found a fault"
         exit 1

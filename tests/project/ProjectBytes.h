@@ -12,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korvanta::test {

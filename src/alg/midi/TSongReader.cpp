@@ -84,9 +84,12 @@ void TSongReader::ontimesig(int numerator, int denominator, int clocksPerClick,
                             int thirtySecondsPerQuarter) {
     if (!m_song) return;
     TMeterMap& meter = m_song->meter();
-    // A meter takes effect at the start of a bar: the bar after the one the last
-    // stored event lies in, or bar 0 before anything was stored there.
-    const std::int32_t firstBar = m_currentBar != 0 ? m_currentBar + 1 : 0;
+    // A meter takes effect at a bar line: the bar the signature lies on when it
+    // stands on a bar line, else the next one. (Counting from the bar of the
+    // last stored event instead would put a meter one bar early after an empty
+    // bar, and a meter for bar 1 onto bar 0.)
+    const TBarPos at = meter.ToPos(nowTicks());
+    const std::int32_t firstBar = at.bar + (at.beat == 0 && at.tick == 0 ? 0 : 1);
     const auto num = static_cast<std::uint8_t>(numerator);
     const auto den = static_cast<std::uint8_t>(denominator);
     // A second meter for the bar of the last one (the default 4/4 of bar 0 among

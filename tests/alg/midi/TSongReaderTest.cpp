@@ -163,16 +163,41 @@ TEST(TSongReader, LaterTimeSignatureStartsAfterTheLastStoredBar) {
     EXPECT_EQ(m.barCount, 3); // the bar of the last stored item
 }
 
-TEST(TSongReader, NoteOffsDoNotMoveTheBarOfTheTimeSignatureRule) {
-    // The note-on lies in bar 0, its note-off in bar 1: the meter still starts at bar 0
-    // as the "current bar" is that of the note-on.
+TEST(TSongReader, AMeterStartsOnTheBarLineItStandsOn) {
+    // A one-beat pickup bar in 1/4, then 4/4 from bar 1.
+    TrackBuilder t;
+    t.timeSig(0, 1, 2).noteOn(0, 0, 60, 100).noteOff(480, 0, 60);
+    t.timeSig(0, 4, 2).noteOn(0, 0, 62, 100).noteOff(1920, 0, 62).endOfTrack();
+    TSong song;
+    ASSERT_EQ(load(song, file480({t})).result, 0);
+    const TMeterMap& m = song.meter();
+    ASSERT_EQ(m.entryCount(), 2u);
+    EXPECT_EQ(m.entries()[0].numerator, 1);
+    EXPECT_EQ(m.entries()[1].firstBar, 1);
+    EXPECT_EQ(song.notes.Note(1, 0)->start, (TBarPos{1, 0, 0, 0}));
+}
+
+TEST(TSongReader, AMeterAfterAnEmptyBarStartsWhereItStands) {
+    // Notes in bar 0, a silent bar 1, 3/4 from bar 2.
+    TrackBuilder t;
+    t.noteOn(0, 0, 60, 100).noteOff(1920, 0, 60).timeSig(1920, 3, 2);
+    t.noteOn(0, 0, 62, 100).noteOff(1440, 0, 62).endOfTrack();
+    TSong song;
+    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(song.meter().entryCount(), 2u);
+    EXPECT_EQ(song.meter().entries()[1].firstBar, 2);
+    EXPECT_EQ(song.notes.Note(1, 0)->start, (TBarPos{2, 0, 0, 0}));
+}
+
+TEST(TSongReader, AMeterInsideABarStartsWithTheNextBar) {
     TrackBuilder t;
     t.noteOn(0, 0, 60, 100).noteOff(2400, 0, 60).timeSig(0, 6, 3).endOfTrack();
     TSong song;
     ASSERT_EQ(load(song, file480({t})).result, 0);
-    ASSERT_EQ(song.meter().entryCount(), 1u);
-    EXPECT_EQ(song.meter().entries()[0].numerator, 6);
-    EXPECT_EQ(song.meter().entries()[0].denominator, 8);
+    ASSERT_EQ(song.meter().entryCount(), 2u);
+    EXPECT_EQ(song.meter().entries()[0].numerator, 4);
+    EXPECT_EQ(song.meter().entries()[1].firstBar, 2);
+    EXPECT_EQ(song.meter().entries()[1].denominator, 8);
 }
 
 TEST(TSongReader, UnreadableFilesGive101) {

@@ -9,4 +9,4 @@ cli=build/dev/src/cli/korvanta-cli
 if (($#)); then
     exec "$cli" "$@"
 fi
-exec "$cli" dump data/samples/ode-to-joy.mid
+exec "$cli" analyze data/samples/twinkle-twinkle.mid

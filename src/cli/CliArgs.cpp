@@ -78,14 +78,17 @@ std::string applyOption(CliCommand& cmd, const std::string& name, const std::str
         if (!draft || *draft < 1 || *draft > 3)
             return "--draft needs 1, 2 or 3, not '" + value + "'";
         cmd.draft = *draft;
+        cmd.draftGiven = true;
     } else if (name == "--key") {
         if (lower(value) == "auto") {
-            cmd.key.reset();
+            cmd.key = kAutoKey;
+        } else if (lower(value) == "file") {
+            cmd.key = kFileKey;
         } else {
             const auto key = parseKeyName(value);
             if (!key)
-                return "--key needs auto, a key index 0-23 or a key name such as C, Am, "
-                       "F#m, Bb, C-dur or a-moll, not '" +
+                return "--key needs auto, file, a key index 0-23 or a key name such as C, "
+                       "Am, F#m, Bb, C-dur or a-moll, not '" +
                        value + "'";
             cmd.key = *key;
         }
@@ -149,8 +152,10 @@ std::string usageText() {
            "options of analyze and harmonize:\n"
            "  --channel N                the melody channel (0-15) when several qualify\n"
            "  --draft 1|2|3              harmony draft (default 1)\n"
-           "  --key auto|INDEX|NAME      the key: auto (default), an index 0-23, or a name\n"
-           "                             such as C, Am, F#m, Bb, C-dur, a-moll\n"
+           "  --key auto|file|INDEX|NAME the key: auto (recognized from the melody, the\n"
+           "                             default), file (the file's key signature), an\n"
+           "                             index 0-23, or a name such as C, Am, F#m, Bb,\n"
+           "                             C-dur, a-moll\n"
            "  --ambiguous major|minor    the answer when the melody fits a major key and its\n"
            "                             relative minor alike (asked on a terminal otherwise)\n"
            "  --reharmonize              harmonize a project file afresh instead of keeping\n"

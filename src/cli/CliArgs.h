@@ -10,6 +10,9 @@ namespace korvanta::cli {
 
 enum class CommandKind { Dump, Analyze, Harmonize, Help };
 
+constexpr int kAutoKey = -1; // --key auto
+constexpr int kFileKey = -2; // --key file: the file's key signature decides
+
 // The answer to "a major key or its relative minor?" when the key analysis
 // cannot tell them apart.
 enum class AmbiguousAnswer { Ask, Major, Minor };
@@ -20,7 +23,9 @@ struct CliCommand {
     bool json = false;
     std::optional<int> channel; // the melody channel when several qualify
     int draft = 1;              // harmony draft 1, 2 or 3
-    std::optional<int> key;     // a key index chosen by hand; empty: Auto
+    bool draftGiven = false;    // --draft was on the command line
+    // --key: empty when not given; kAutoKey, kFileKey, or a key index.
+    std::optional<int> key;
     AmbiguousAnswer ambiguous = AmbiguousAnswer::Ask;
     bool reharmonize = false; // analyze a project afresh instead of printing it
     std::string output;       // harmonize: the project file to write (-o)

@@ -25,6 +25,7 @@ TEST(CliArgs, AnalyzeReadsEveryOption) {
     EXPECT_EQ(c.kind, CommandKind::Analyze);
     EXPECT_EQ(c.channel, 3);
     EXPECT_EQ(c.draft, 2);
+    EXPECT_TRUE(c.draftGiven);
     EXPECT_EQ(c.key, 19);
     EXPECT_EQ(c.ambiguous, AmbiguousAnswer::Minor);
     EXPECT_TRUE(c.json);
@@ -38,7 +39,8 @@ TEST(CliArgs, HarmonizeTakesManyFilesAndOutputs) {
     EXPECT_EQ(p.command->files.size(), 2u);
     EXPECT_EQ(p.command->outdir, "out");
     EXPECT_EQ(p.command->exportDir, "mid");
-    EXPECT_FALSE(p.command->key);
+    EXPECT_EQ(p.command->key, kAutoKey);
+    EXPECT_FALSE(p.command->draftGiven);
 
     p = parseArguments({"harmonize", "a.mid", "-o", "a.kvt", "--export", "a.mid"});
     ASSERT_TRUE(p.command) << p.error;
@@ -84,6 +86,7 @@ TEST(CliArgs, HelpIsACommandAndAnOption) {
 }
 
 TEST(CliArgs, KeyNamesInEveryAcceptedForm) {
+    EXPECT_EQ(parseArguments({"analyze", "a.mid", "--key", "file"}).command->key, kFileKey);
     EXPECT_EQ(parseKeyName("7"), 7);
     EXPECT_EQ(parseKeyName("23"), 23);
     EXPECT_EQ(parseKeyName("24"), std::nullopt);

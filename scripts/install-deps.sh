@@ -11,6 +11,7 @@ packages=(
     libbenchmark-dev
     libsmf-dev
     qt6-base-dev
+    libfluidsynth-dev fluid-soundfont-gm librtmidi-dev
 )
 
 missing=()

@@ -53,6 +53,7 @@ constexpr OptionSpec kOptions[] = {
     {"--ambiguous", true, true, true}, {"--reharmonize", false, true, true},
     {"-o", true, false, true},         {"--outdir", true, false, true},
     {"--export", true, false, true},   {"--export-dir", true, false, true},
+    {"--wav", true, false, true},
 };
 
 const OptionSpec* findOption(const std::string& name) {
@@ -108,6 +109,8 @@ std::string applyOption(CliCommand& cmd, const std::string& name, const std::str
         cmd.exportPath = value;
     } else if (name == "--export-dir") {
         cmd.exportDir = value;
+    } else if (name == "--wav") {
+        cmd.wavPath = value;
     }
     return {};
 }
@@ -167,6 +170,9 @@ std::string usageText() {
            "                             (default: beside each input)\n"
            "  --export OUT.mid           also export a MIDI file (one input file only)\n"
            "  --export-dir DIR           also export NAME_kvta.mid for every input into DIR\n"
+           "  --wav OUT.wav              also render melody and chords through the built-in\n"
+           "                             synth to a WAV file (one input file only; no sound\n"
+           "                             card needed)\n"
            "\n"
            "exit codes: 0 success, 1 a file could not be read, harmonized or written,\n"
            "2 wrong arguments\n";
@@ -238,6 +244,10 @@ CliParse parseArguments(const std::vector<std::string>& args) {
     }
     if (cmd.kind == CommandKind::Harmonize && cmd.files.size() > 1 && !cmd.exportPath.empty()) {
         out.error = "--export names one MIDI file; use --export-dir for several files";
+        return out;
+    }
+    if (cmd.kind == CommandKind::Harmonize && cmd.files.size() > 1 && !cmd.wavPath.empty()) {
+        out.error = "--wav names one WAV file; give one input file";
         return out;
     }
     if (!cmd.output.empty() && !cmd.outdir.empty()) {

@@ -32,6 +32,7 @@ struct CliCommand {
     std::string outdir;       // harmonize: the folder for one project per input
     std::string exportPath;   // harmonize: also export a MIDI file
     std::string exportDir;    // harmonize: export NAME_kvta.mid per input here
+    std::string wavPath;      // harmonize: also render the song to a WAV file
 };
 
 struct CliParse {

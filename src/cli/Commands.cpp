@@ -6,6 +6,7 @@
 #include "alg/harmony/ChordVocabulary.h"
 #include "alg/midi/MidiExport.h"
 #include "alg/song/Keys.h"
+#include "playback/SongRender.h"
 
 #include <filesystem>
 #include <iostream>
@@ -116,6 +117,16 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
                                   " could not be written: " + run->master->projectMessage();
                     else
                         out << ", " << exported.string();
+                }
+                if (!cmd.wavPath.empty() && problem.empty()) {
+                    TSong& song = *run->master->song();
+                    song.BuildChordNotes();
+                    const MidiResult wav = renderSongToWav(song, cmd.wavPath);
+                    if (!wav)
+                        problem = "the WAV file " + cmd.wavPath + " could not be rendered: " +
+                                  (wav.errorText().empty() ? "Unknown Error" : wav.errorText());
+                    else
+                        out << ", " << cmd.wavPath;
                 }
                 const int key = run->master->mainKey();
                 out << " (key " << (key >= 0 ? KeyLongName(key) : "unknown") << ", "

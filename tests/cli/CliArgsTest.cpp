@@ -71,6 +71,8 @@ TEST(CliArgs, RejectsWrongArgumentsWithAReason) {
               "-o names one project; use --outdir for several files");
     EXPECT_EQ(parseArguments({"harmonize", "a.mid", "b.mid", "--export", "x.mid"}).error,
               "--export names one MIDI file; use --export-dir for several files");
+    EXPECT_EQ(parseArguments({"harmonize", "a.mid", "b.mid", "--wav", "x.wav"}).error,
+              "--wav names one WAV file; give one input file");
     EXPECT_EQ(parseArguments({"harmonize", "a.mid", "-o", "a.kvt", "--outdir", "d"}).error,
               "-o and --outdir cannot be used together");
 }

@@ -45,16 +45,29 @@ struct OptionSpec {
     bool takesValue;
     bool analyze;
     bool harmonize;
+    bool play = false;
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--json", false, true, false},    {"--channel", true, true, true},
-    {"--draft", true, true, true},     {"--key", true, true, true},
-    {"--ambiguous", true, true, true}, {"--reharmonize", false, true, true},
-    {"-o", true, false, true},         {"--outdir", true, false, true},
-    {"--export", true, false, true},   {"--export-dir", true, false, true},
+    {"--json", false, true, false},
+    {"--channel", true, true, true, true},
+    {"--draft", true, true, true, true},
+    {"--key", true, true, true, true},
+    {"--ambiguous", true, true, true, true},
+    {"--reharmonize", false, true, true, true},
+    {"-o", true, false, true},
+    {"--outdir", true, false, true},
+    {"--export", true, false, true},
+    {"--export-dir", true, false, true},
     {"--wav", true, false, true},
+    {"--loop", true, false, false, true},
+    {"--tempo", true, false, false, true},
+    {"--output", true, false, false, true},
+    {"--list-outputs", false, false, false, true},
 };
+
+constexpr int kMinTempoBpm = 8; // the tempo controls' range
+constexpr int kMaxTempoBpm = 255;
 
 const OptionSpec* findOption(const std::string& name) {
     for (const OptionSpec& o : kOptions) {
@@ -111,6 +124,16 @@ std::string applyOption(CliCommand& cmd, const std::string& name, const std::str
         cmd.exportDir = value;
     } else if (name == "--wav") {
         cmd.wavPath = value;
+    } else if (name == "--tempo") {
+        const auto bpm = parseInt(value);
+        if (!bpm || *bpm < kMinTempoBpm || *bpm > kMaxTempoBpm)
+            return "--tempo needs beats per minute 8-255, not '" + value + "'";
+        cmd.tempoBpm = *bpm;
+    } else if (name == "--output") {
+        if (value.empty()) return "--output needs the name of a MIDI output";
+        cmd.outputName = value;
+    } else if (name == "--list-outputs") {
+        cmd.listOutputs = true;
     }
     return {};
 }
@@ -140,6 +163,25 @@ std::optional<int> parseKeyName(const std::string& text) {
     return std::nullopt;
 }
 
+std::optional<PositionParts> parsePositionText(const std::string& text) {
+    std::vector<std::string> parts(1);
+    for (const char c : text) {
+        if (c == ':')
+            parts.emplace_back();
+        else if (c != ' ')
+            parts.back() += c;
+    }
+    if (parts.size() > 3) return std::nullopt;
+    constexpr int kLimits[3] = {99999, 99, 999};
+    int values[3] = {1, 1, 0};
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const auto v = parseInt(parts[i]);
+        if (!v || *v < (i == 2 ? 0 : 1) || *v > kLimits[i]) return std::nullopt;
+        values[i] = *v;
+    }
+    return PositionParts{values[0], values[1], values[2]};
+}
+
 std::string usageText() {
     return "usage: korvanta-cli <command> [options]\n"
            "\n"
@@ -149,6 +191,9 @@ std::string usageText() {
            "  harmonize FILE... [options]\n"
            "                             harmonize one or many files and save each as a\n"
            "                             project (and optionally export MIDI)\n"
+           "  play FILE [options]        harmonize as analyze does and play melody and\n"
+           "                             chords; Ctrl+C stops\n"
+           "  play --list-outputs        list the outputs play can use\n"
            "  dump FILE [--json]         read a MIDI file and print the song it gives\n"
            "  help                       show this text\n"
            "\n"
@@ -173,6 +218,13 @@ std::string usageText() {
            "  --wav OUT.wav              also render melody and chords through the built-in\n"
            "                             synth to a WAV file (one input file only; no sound\n"
            "                             card needed)\n"
+           "options of play (and --channel, --draft, --key, --ambiguous, --reharmonize):\n"
+           "  --loop FROM TO             play the range again and again until Ctrl+C;\n"
+           "                             positions as BAR[:BEAT[:TICK]] from 1, e.g. 3 5:1\n"
+           "  --tempo BPM                a fixed tempo, 8-255 beats per minute\n"
+           "  --output NAME              a system MIDI port instead of the built-in synth\n"
+           "  --list-outputs             print the outputs: the built-in synth and the\n"
+           "                             system's MIDI ports\n"
            "\n"
            "exit codes: 0 success, 1 a file could not be read, harmonized or written,\n"
            "2 wrong arguments\n";
@@ -196,6 +248,8 @@ CliParse parseArguments(const std::vector<std::string>& args) {
         cmd.kind = CommandKind::Analyze;
     else if (name == "harmonize")
         cmd.kind = CommandKind::Harmonize;
+    else if (name == "play")
+        cmd.kind = CommandKind::Play;
     else {
         out.error = "unknown command '" + name + "'";
         return out;
@@ -210,12 +264,28 @@ CliParse parseArguments(const std::vector<std::string>& args) {
             const OptionSpec* spec = findOption(a);
             const bool allowed = spec && (cmd.kind == CommandKind::Dump      ? a == "--json"
                                           : cmd.kind == CommandKind::Analyze ? spec->analyze
+                                          : cmd.kind == CommandKind::Play    ? spec->play
                                                                              : spec->harmonize);
             if (!allowed) {
                 out.error = "unknown option '" + a + "' for " + name;
                 return out;
             }
             std::string value;
+            if (a == "--loop") {
+                if (i + 2 >= args.size()) {
+                    out.error = "--loop needs FROM and TO";
+                    return out;
+                }
+                cmd.loopFrom = args[++i];
+                cmd.loopTo = args[++i];
+                if (!parsePositionText(cmd.loopFrom) || !parsePositionText(cmd.loopTo)) {
+                    out.error = "--loop needs two positions BAR[:BEAT[:TICK]] such as 3 or 5:2, "
+                                "not '" +
+                                cmd.loopFrom + "' '" + cmd.loopTo + "'";
+                    return out;
+                }
+                continue;
+            }
             if (spec->takesValue) {
                 if (i + 1 >= args.size()) {
                     out.error = a + " needs a value";
@@ -228,6 +298,10 @@ CliParse parseArguments(const std::vector<std::string>& args) {
         } else {
             cmd.files.push_back(a);
         }
+    }
+    if (cmd.kind == CommandKind::Play && cmd.listOutputs && cmd.files.empty()) {
+        out.command = cmd;
+        return out;
     }
     if (cmd.files.empty()) {
         out.error = name + (cmd.kind == CommandKind::Harmonize ? " needs at least one FILE"

@@ -8,7 +8,7 @@
 
 namespace korvanta::cli {
 
-enum class CommandKind { Dump, Analyze, Harmonize, Help };
+enum class CommandKind { Dump, Analyze, Harmonize, Play, Help };
 
 constexpr int kAutoKey = -1; // --key auto
 constexpr int kFileKey = -2; // --key file: the file's key signature decides
@@ -33,7 +33,22 @@ struct CliCommand {
     std::string exportPath;   // harmonize: also export a MIDI file
     std::string exportDir;    // harmonize: export NAME_kvta.mid per input here
     std::string wavPath;      // harmonize: also render the song to a WAV file
+    // play: the loop range as positions BAR[:BEAT[:TICK]], 1-based; empty when none.
+    std::string loopFrom;
+    std::string loopTo;
+    std::optional<int> tempoBpm; // play: a fixed tempo in beats per minute
+    std::string outputName;      // play: a system MIDI port; empty for the built-in synth
+    bool listOutputs = false;    // play: list the outputs instead of playing
 };
+
+// A position text as the program shows it: "  1:01:000" is the start. Its
+// parts (bar, beat from 1; tick from 0); empty when the text is no position.
+struct PositionParts {
+    int bar = 1;
+    int beat = 1;
+    int tick = 0;
+};
+std::optional<PositionParts> parsePositionText(const std::string& text);
 
 struct CliParse {
     std::optional<CliCommand> command; // empty when the arguments are wrong

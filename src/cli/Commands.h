@@ -15,5 +15,8 @@ constexpr int kExitUsage = 2;
 int runDump(const CliCommand& cmd, std::ostream& out, std::ostream& err);
 int runAnalyze(const CliCommand& cmd, std::ostream& out, std::ostream& err);
 int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err);
+// Harmonizes one file and plays it until its end or Ctrl+C; with
+// --list-outputs prints the outputs instead.
+int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err);
 
 } // namespace korvanta::cli

@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
         return runAnalyze(*parsed.command, std::cout, std::cerr);
     case CommandKind::Harmonize:
         return runHarmonize(*parsed.command, std::cout, std::cerr);
+    case CommandKind::Play:
+        return runPlay(*parsed.command, std::cout, std::cerr);
     }
     return kExitUsage;
 }

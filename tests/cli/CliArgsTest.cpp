@@ -50,7 +50,8 @@ TEST(CliArgs, HarmonizeTakesManyFilesAndOutputs) {
 
 TEST(CliArgs, RejectsWrongArgumentsWithAReason) {
     EXPECT_EQ(parseArguments({}).error, "no command given");
-    EXPECT_EQ(parseArguments({"play"}).error, "unknown command 'play'");
+    EXPECT_EQ(parseArguments({"record"}).error, "unknown command 'record'");
+    EXPECT_EQ(parseArguments({"play"}).error, "play needs a FILE");
     EXPECT_EQ(parseArguments({"dump"}).error, "dump needs a FILE");
     EXPECT_EQ(parseArguments({"harmonize"}).error, "harmonize needs at least one FILE");
     EXPECT_EQ(parseArguments({"dump", "a.mid", "b.mid"}).error, "more than one file given to dump");
@@ -104,4 +105,62 @@ TEST(CliArgs, KeyNamesInEveryAcceptedForm) {
     EXPECT_EQ(parseKeyName("H-dur"), 2);
     EXPECT_EQ(parseKeyName("X"), std::nullopt);
     EXPECT_EQ(parseKeyName(""), std::nullopt);
+}
+
+TEST(CliArgs, PlayReadsItsOptionsAndTheHarmonyOptions) {
+    const CliParse p = parseArguments({"play", "a.mid", "--loop", "3", "5:2:120", "--tempo", "90",
+                                       "--output", "Synth 128:0", "--key", "C", "--draft", "3"});
+    ASSERT_TRUE(p.command) << p.error;
+    const CliCommand& c = *p.command;
+    EXPECT_EQ(c.kind, CommandKind::Play);
+    EXPECT_EQ(c.files, std::vector<std::string>{"a.mid"});
+    EXPECT_EQ(c.loopFrom, "3");
+    EXPECT_EQ(c.loopTo, "5:2:120");
+    EXPECT_EQ(c.tempoBpm, 90);
+    EXPECT_EQ(c.outputName, "Synth 128:0");
+    EXPECT_EQ(c.key, 7);
+    EXPECT_EQ(c.draft, 3);
+    EXPECT_FALSE(c.listOutputs);
+}
+
+TEST(CliArgs, PlayListsOutputsWithoutAFileButNeedsOneToPlay) {
+    CliParse p = parseArguments({"play", "--list-outputs"});
+    ASSERT_TRUE(p.command) << p.error;
+    EXPECT_TRUE(p.command->listOutputs);
+    EXPECT_FALSE(parseArguments({"play"}).command);
+}
+
+TEST(CliArgs, PlayRejectsBadLoopsTemposAndForeignOptions) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"play", "a.mid", "--loop", "3"},
+             {"play", "a.mid", "--loop", "0", "4"},
+             {"play", "a.mid", "--loop", "2:x", "4"},
+             {"play", "a.mid", "--loop", "1:1:1:1", "4"},
+             {"play", "a.mid", "--tempo", "7"},
+             {"play", "a.mid", "--tempo", "256"},
+             {"play", "a.mid", "--tempo", "fast"},
+             {"play", "a.mid", "--wav", "x.wav"},
+             {"play", "a.mid", "b.mid"},
+             {"analyze", "a.mid", "--tempo", "90"},
+         }) {
+        const CliParse p = parseArguments(args);
+        EXPECT_FALSE(p.command) << args.back();
+        EXPECT_FALSE(p.error.empty()) << args.back();
+    }
+}
+
+TEST(CliArgs, PositionTextsParseAsTheProgramPrintsThem) {
+    const auto full = parsePositionText("  3:02:120");
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->bar, 3);
+    EXPECT_EQ(full->beat, 2);
+    EXPECT_EQ(full->tick, 120);
+    const auto bar = parsePositionText("12");
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->bar, 12);
+    EXPECT_EQ(bar->beat, 1);
+    EXPECT_EQ(bar->tick, 0);
+    EXPECT_FALSE(parsePositionText(""));
+    EXPECT_FALSE(parsePositionText("3:0"));
+    EXPECT_FALSE(parsePositionText("100000"));
 }

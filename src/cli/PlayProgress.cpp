@@ -31,8 +31,11 @@ std::string progressBar(std::int64_t doneTicks, std::int64_t totalTicks, int wid
     const auto filled = static_cast<int>(totalTicks > 0 ? done * width / totalTicks : width);
     char number[8];
     std::snprintf(number, sizeof number, "%3d%%", static_cast<int>(percent));
-    return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-           std::string(static_cast<std::size_t>(width - filled), '.') + "] " + number;
+    // Built by appending: GCC 12 warns wrongly about a + chain starting with a literal.
+    std::string bar = "[";
+    bar.append(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(width - filled), '.');
+    return bar.append("] ").append(number);
 }
 
 } // namespace korvanta::cli

@@ -199,6 +199,11 @@ std::uint64_t MidiStream::positionTicks() const {
     return ticksAt(m_clock.now());
 }
 
+void MidiStream::setScheduledFilter(std::function<bool(std::uint32_t)> keep) {
+    const std::lock_guard lock(m_mutex);
+    m_scheduledFilter = std::move(keep);
+}
+
 MidiResult MidiStream::sendShortMessage(std::uint32_t message) {
     std::lock_guard lock(m_mutex);
     if (!usable()) return MidiResult::failure(kNotOpenText);
@@ -230,7 +235,8 @@ void MidiStream::run() {
             const std::uint32_t parameter = eventParameter(eventWord);
             switch (eventType(eventWord)) {
             case kShortMessageEvent:
-                if (shortMessageLength(messageStatus(parameter)) == 0) break; // nothing to send
+                if (shortMessageLength(messageStatus(parameter)) == 0) break;  // nothing to send
+                if (m_scheduledFilter && !m_scheduledFilter(parameter)) break; // held back
                 if (MidiResult sent = send(parameter); !sent && !m_pendingFailure) {
                     m_pendingFailure = true;
                     m_pendingError = sent.errorText();

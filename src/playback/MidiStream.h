@@ -30,6 +30,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -117,6 +118,12 @@ public:
     // Sends one short message now, between the scheduled ones.
     MidiResult sendShortMessage(std::uint32_t message);
 
+    // A test every queued short message must pass when it falls due (false:
+    // it is not sent). Called on the scheduler thread with the stream's lock
+    // held, so it must be quick and must not call the stream. Messages sent
+    // with sendShortMessage() do not pass through it. Empty: send everything.
+    void setScheduledFilter(std::function<bool(std::uint32_t)> keep);
+
 private:
     using Microseconds = MidiClock::Microseconds;
 
@@ -142,6 +149,7 @@ private:
     std::condition_variable m_completion;
     std::thread m_scheduler;
 
+    std::function<bool(std::uint32_t)> m_scheduledFilter;
     bool m_open = false;
     bool m_closing = false;
     bool m_playing = false;

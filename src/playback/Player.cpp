@@ -57,11 +57,33 @@ Player::Player(FluidSynthOptions synthOptions)
     : m_ownedOutput(std::make_unique<FluidSynthOutput>(synthOptions)),
       m_ownedClock(std::make_unique<SteadyMidiClock>()), m_output(m_ownedOutput.get()),
       m_clock(m_ownedClock.get()), m_stream(std::make_unique<MidiStream>(*m_output, *m_clock)),
-      m_synthOptions(std::move(synthOptions)) {}
+      m_synthOptions(std::move(synthOptions)) {
+    holdBackSilencedVolumes();
+}
 
 Player::Player(MidiOutput& output, MidiClock& clock)
     : m_output(&output), m_clock(&clock), m_stream(std::make_unique<MidiStream>(output, clock)),
-      m_injectedOutput(true) {}
+      m_injectedOutput(true) {
+    holdBackSilencedVolumes();
+}
+
+bool Player::partSilenced(int part) const {
+    if (!m_mix || part < 0 || part >= kMixedParts) return false;
+    bool anySolo = false;
+    for (int c = 0; c < kMixedParts; ++c)
+        anySolo = anySolo || m_mix->soloed(c);
+    return m_mix->muted(part) || (anySolo && !m_mix->soloed(part));
+}
+
+void Player::holdBackSilencedVolumes() {
+    // The song's own volume changes must not undo a mute or solo made during
+    // playback, also for events already queued: they are held back when due.
+    m_stream->setScheduledFilter([this](std::uint32_t message) {
+        const std::uint8_t status = messageStatus(message);
+        if ((status & 0xF0) != 0xB0 || messageData1(message) != kControllerVolume) return true;
+        return !partSilenced(status & 0x0F);
+    });
+}
 
 Player::~Player() {
     stop();
@@ -88,6 +110,7 @@ MidiResult Player::setDevice(int device, const std::string& portName) {
         m_ownedOutput = std::make_unique<RtMidiOutput>(portName);
     m_output = m_ownedOutput.get();
     m_stream = std::make_unique<MidiStream>(*m_output, *m_clock);
+    holdBackSilencedVolumes();
     m_device = device;
     return MidiResult::success();
 }
@@ -190,12 +213,8 @@ MidiResult Player::setVolume(std::uint8_t volume, int channel) {
 
 MidiResult Player::applyChannelSettings() {
     if (!m_mix || !m_stream->isOpen()) return MidiResult::success();
-    bool anySolo = false;
-    for (int c = 0; c < kMixedParts; ++c)
-        anySolo = anySolo || m_mix->soloed(c);
     for (int c = 0; c < kMixedParts; ++c) {
-        const bool silent = m_mix->muted(c) || (anySolo && !m_mix->soloed(c));
-        const std::uint8_t volume = silent ? 0 : m_mix->volume(c);
+        const std::uint8_t volume = partSilenced(c) ? 0 : m_mix->volume(c);
         if (MidiResult r = m_stream->sendShortMessage(
                 packShortMessage(channelStatus(0xC0, c), m_mix->program(c), 0));
             !r)

@@ -153,6 +153,12 @@ public:
 private:
     friend class TPlayerThread;
 
+    // Whether a part plays at volume 0: muted, or another part is soloed.
+    bool partSilenced(int part) const;
+    // Installs the stream's filter that holds back the song's volume changes
+    // of silenced parts.
+    void holdBackSilencedVolumes();
+
     // The worker's part; raises PlayerError.
     void playLoop();
     void finishPlay();
@@ -176,7 +182,7 @@ private:
     int m_device = kBuiltInSynth;
 
     TSong* m_song = nullptr;
-    ChannelMixState* m_mix = nullptr;
+    ChannelMixState* m_mix = nullptr; // read by the stream's scheduler too (atomic fields)
     PlayPositions* m_positions = nullptr;
     std::atomic<bool>* m_restart = nullptr;
     EndHandler m_endHandler;

@@ -363,6 +363,33 @@ TEST(Player, ChannelSettingsFollowSoloAndMute) {
     rig.player->stop();
 }
 
+TEST(Player, MutingDuringPlaybackHoldsBackTheSongsQueuedVolumeChanges) {
+    // The whole song fits one buffer, so its volume changes are queued before
+    // the mute; they still must not lift the muted part again.
+    const auto songVolumes = [](bool muteMidSong) {
+        Rig rig;
+        addEvent(rig.song.channelEvents, rig.song, 0xB0, packEventBytes(7, 50), 2 * kQuarter);
+        addEvent(rig.song.channelEvents, rig.song, 0xB0, packEventBytes(7, 60), 5 * kQuarter);
+        rig.clock.holdAt(rig.clock.now() + Us(kQuarterUs));
+        EXPECT_TRUE(rig.player->start(false));
+        rig.clock.waitForHold();
+        if (muteMidSong) {
+            rig.mix.setMuted(0, true);
+            EXPECT_TRUE(rig.player->applyChannelSettings().ok());
+        }
+        rig.output.clear();
+        rig.clock.release();
+        rig.waitForEnds(1);
+        std::vector<int> volumes;
+        for (const RecordedMessage& m : rig.output.messages())
+            if (messageStatus(m.message) == 0xB0 && messageData1(m.message) == 7)
+                volumes.push_back(messageData2(m.message));
+        return volumes;
+    };
+    EXPECT_EQ(songVolumes(false), (std::vector<int>{50, 60}));
+    EXPECT_EQ(songVolumes(true), std::vector<int>{});
+}
+
 TEST(Player, ALiveMessageIsRefusedWhenNothingIsOpen) {
     Rig rig;
     EXPECT_FALSE(rig.player->shortMessage(0x90, 60, 100).ok());

@@ -7,6 +7,7 @@
 #include "alg/harmony/Harmonizer.h"
 #include "alg/harmony/ProgressionTables.h"
 #include "alg/song/MelodyChecks.h"
+#include "support/SongGrid.h"
 
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -21,11 +22,7 @@ constexpr int kBar = 4 * kQuarter;
 std::unique_ptr<TSong> melody(int bars) {
     auto song = std::make_unique<TSong>();
     TMeterMap& meter = song->meter();
-    meter.wholeTicks = kBar;
-    meter.sixteenthTicks = kQuarter / 4;
-    meter.shortestNote = kQuarter / 4;
-    meter.SetDivision(kQuarter);
-    meter.AddMeter(0, 4, 4);
+    test::useCommonTime(meter, kQuarter);
     static constexpr int kPhrase[8][4] = {{60, 64, 67, 72}, {65, 69, 72, 69}, {67, 71, 67, 74},
                                           {72, -1, -1, -1}, {64, 62, 60, 62}, {64, 64, 64, 65},
                                           {67, 65, 64, 62}, {60, -1, -1, -1}};

@@ -9,6 +9,7 @@
 #include "alg/harmony/ExchangeSort.h"
 #include "alg/harmony/ProgressionTables.h"
 #include "alg/song/MelodyChecks.h"
+#include "support/SongGrid.h"
 
 #include <algorithm>
 #include <cstring>
@@ -31,12 +32,7 @@ constexpr ChordCode code(int root, int variant = 0) {
 class HarmonizerSong : public testing::Test {
 protected:
     void SetUp() override {
-        TMeterMap& meter = song.meter();
-        meter.wholeTicks = kBar;
-        meter.sixteenthTicks = kQuarter / 4;
-        meter.shortestNote = kQuarter / 4;
-        meter.SetDivision(kQuarter);
-        meter.AddMeter(0, 4, 4);
+        test::useCommonTime(song.meter(), kQuarter);
         settings.TSYmode = kTSYmodeStandard;
         progression::selectKey(kC);
     }

@@ -7,6 +7,7 @@
 #include "alg/harmony/KeyAnalysis.h"
 
 #include "alg/song/MelodyChecks.h"
+#include "support/SongGrid.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -53,14 +54,7 @@ VoteEvidence openEvidence() {
 
 class KeyAnalysisSong : public testing::Test {
 protected:
-    void SetUp() override {
-        TMeterMap& meter = song.meter();
-        meter.wholeTicks = kBar;
-        meter.sixteenthTicks = kQuarter / 4;
-        meter.shortestNote = kQuarter / 4;
-        meter.SetDivision(kQuarter);
-        meter.AddMeter(0, 4, 4);
-    }
+    void SetUp() override { test::useCommonTime(song.meter(), kQuarter); }
 
     // Four quarter notes filling bar index.
     void bar(int index, std::initializer_list<int> pitches) {

@@ -7,11 +7,6 @@ namespace korvanta {
 
 namespace {
 
-std::int32_t clampToI32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
 // A bar of a meter that rounds to no ticks at all still must not make the
 // walk over the bars run backwards.
 std::int64_t barLength(const TMeterChange& e) {
@@ -42,8 +37,8 @@ TMeterChange TMeterMap::makeEntry(std::int32_t firstBar, std::uint8_t numerator,
     e.numerator = numerator;
     e.denominator = denominator;
     if (denominator != 0) {
-        e.ticksPerBar = clampToI32(std::int64_t{numerator} * wholeTicks / denominator);
-        e.ticksPerBeat = clampToI32(std::int64_t{ticksPerQuarter} * 4 / denominator);
+        e.ticksPerBar = saturateTicks(std::int64_t{numerator} * wholeTicks / denominator);
+        e.ticksPerBeat = saturateTicks(std::int64_t{ticksPerQuarter} * 4 / denominator);
     }
     return e;
 }
@@ -132,8 +127,8 @@ std::int32_t TMeterMap::ToTicks(const TBarPos& pos) const {
     const std::int64_t bar = pos.bar;
     const TMeterChange& first = m_entries[0];
     if (m_entries.size() == 1 || bar < m_entries[1].firstBar) {
-        return clampToI32(bar * first.ticksPerBar + std::int64_t{pos.beat} * first.ticksPerBeat +
-                          pos.tick);
+        return saturateTicks(bar * first.ticksPerBar + std::int64_t{pos.beat} * first.ticksPerBeat +
+                             pos.tick);
     }
     std::int64_t sum = 0;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
@@ -144,7 +139,7 @@ std::int32_t TMeterMap::ToTicks(const TBarPos& pos) const {
         sum += (until - e.firstBar) * e.ticksPerBar;
     }
     const TMeterChange& current = MeterAt(pos.bar);
-    return clampToI32(sum + std::int64_t{pos.beat} * current.ticksPerBeat + pos.tick);
+    return saturateTicks(sum + std::int64_t{pos.beat} * current.ticksPerBeat + pos.tick);
 }
 
 std::int32_t TMeterMap::BarStart(std::int32_t bar) const {
@@ -152,7 +147,7 @@ std::int32_t TMeterMap::BarStart(std::int32_t bar) const {
     // Bars past the 16-bit range of a position: continue the last meter.
     if (bar > 0xFFFF) {
         const std::int64_t last = ToTicks(TBarPos{0xFFFF, 0, 0, 0});
-        return clampToI32(last + std::int64_t{bar - 0xFFFF} * TicksPerBar(bar));
+        return saturateTicks(last + std::int64_t{bar - 0xFFFF} * TicksPerBar(bar));
     }
     return ToTicks(TBarPos{static_cast<std::uint16_t>(bar), 0, 0, 0});
 }

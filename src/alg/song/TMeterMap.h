@@ -10,6 +10,14 @@
 
 namespace korvanta {
 
+// Ticks held in 32 bits saturate instead of overflowing: a song read from a
+// hostile file may lie at the very end of the range.
+constexpr std::int32_t saturateTicks(std::int64_t ticks) {
+    constexpr std::int64_t kMin = -2147483647 - 1;
+    constexpr std::int64_t kMax = 2147483647;
+    return static_cast<std::int32_t>(ticks < kMin ? kMin : ticks > kMax ? kMax : ticks);
+}
+
 class TMeterMap {
 public:
     // The eight header fields, in the order the project file stores them.
@@ -36,7 +44,7 @@ public:
     std::int32_t ToTicks(const TBarPos& pos) const;
     std::int32_t BarStart(std::int32_t bar) const;
     std::int32_t Distance(const TBarPos& a, const TBarPos& b, std::int32_t minus) const {
-        return ToTicks(a) - minus - ToTicks(b);
+        return saturateTicks(std::int64_t{ToTicks(a)} - minus - ToTicks(b));
     }
     std::uint32_t QuantUnit(std::int32_t durationTicks) const;
 

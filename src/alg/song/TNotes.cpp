@@ -104,7 +104,7 @@ std::int32_t TNotes::StartTick(int i, int list) const {
 std::int32_t TNotes::EndTick(int i, int list, int mode) const {
     const TNote* n = Note(i, list);
     if (!n) return mode == 2 ? meter.BarStart(meter.barCount) : -1;
-    return meter.ToTicks(n->start) + n->duration;
+    return saturateTicks(std::int64_t{meter.ToTicks(n->start)} + n->duration);
 }
 
 std::int32_t TNotes::Gap(int i, int j, int list) const {

@@ -115,3 +115,15 @@ TEST(TNotes, ResetKeepsAndFreeDropsTheList) {
     EXPECT_EQ(n.Count(kChordList), 0);
     EXPECT_EQ(n.list(kChordList).capacity(), 0u);
 }
+
+TEST(TNotes, TicksAtTheEndOfTheRangeSaturateInsteadOfOverflowing) {
+    TNotes n(4);
+    n.meter.SetDivision(480);
+    n.meter.AddMeter(0, 255, 1); // bars of 255 whole notes
+    n.AddNote(60, kMelodyList, 0, TBarPos{0xFFFF, 0, 0, 0}, 960, 0);
+    n.AddNote(62, kMelodyList, 0, TBarPos{0, 0, 0, 0}, 960, 2);
+    EXPECT_EQ(n.StartTick(0, kMelodyList), 2147483647);
+    EXPECT_EQ(n.EndTick(0, kMelodyList, 0), 2147483647);
+    EXPECT_EQ(n.Gap(1, 0, kMelodyList), 2147483647 - 960);
+    EXPECT_LT(n.Gap(0, 1, kMelodyList), 0);
+}

@@ -1,6 +1,7 @@
 #include "playback/SongRender.h"
 
 #include "alg/harmony/ChordMaster.h"
+#include "support/ScratchPath.h"
 
 #include <cmath>
 #include <cstring>
@@ -46,7 +47,7 @@ TEST(SongRender, AHarmonizedSampleRendersAudibleUnclippedAudio) {
     TSong& song = *master.song();
     ASSERT_GT(song.BuildChordNotes(), 0);
 
-    const auto wav = std::filesystem::temp_directory_path() / "korvanta-render-test.wav";
+    const auto wav = test::scratchPath("korvanta-render-test", ".wav");
     const MidiResult r = renderSongToWav(song, wav);
     ASSERT_TRUE(r.ok()) << r.errorText();
     const std::vector<std::int16_t> samples = wavSamples(wav);

@@ -6,6 +6,7 @@
 
 #include "ProjectBytes.h"
 #include "alg/song/MelodyChecks.h"
+#include "support/ScratchPath.h"
 
 #include <algorithm>
 #include <atomic>
@@ -171,7 +172,7 @@ TEST(ProjectFileLoad, ALoadedProjectPassesTheMelodyStep) {
 }
 
 TEST(ProjectFileLoad, ReadsAFileByName) {
-    const auto path = std::filesystem::temp_directory_path() / "korvanta-project-by-name.kvt";
+    const auto path = test::scratchPath("korvanta-project-by-name", ".kvt");
     {
         std::ofstream out(path, std::ios::binary);
         const Bytes& bytes = sampleProject().bytes();
@@ -189,10 +190,10 @@ TEST(ProjectFileLoad, ReadsAFileByName) {
 TEST(ProjectFileLoad, AMissingFileFailsWithItsNameInTheMessage) {
     TSong song;
     HarmonySettings settings;
-    const auto path = std::filesystem::temp_directory_path() / "korvanta-no-such-project.kvt";
+    const auto path = test::scratchPath("korvanta-no-such-project", ".kvt");
     const ProjectResult r = ProjectFile(path, song, settings).load();
     EXPECT_EQ(r.status, kStatusLoadFailed);
-    EXPECT_NE(r.message.find("korvanta-no-such-project.kvt"), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find(path.filename().string()), std::string::npos) << r.message;
 }
 
 // --- reading rules -----------------------------------------------------------
@@ -452,11 +453,7 @@ private:
 class ProjectFileSaveToDisk : public testing::Test {
 protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        m_dir = std::filesystem::temp_directory_path() /
-                ("korvanta-project-save-" +
-                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 std::to_string(counter++));
+        m_dir = test::scratchPath("korvanta-project-save");
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
         buildSong(m_song);

@@ -8,6 +8,7 @@
 #include "alg/harmony/ProgressionTables.h"
 #include "alg/midi/TSongReader.h"
 #include "project/ProjectFile.h"
+#include "support/ScratchPath.h"
 #include "support/SmfBuilder.h"
 
 #include <filesystem>
@@ -71,9 +72,7 @@ std::vector<ChordCode> chordsOf(const ChordMaster& master) {
 class TempFile {
 public:
     explicit TempFile(const std::string& name)
-        : m_path(std::filesystem::temp_directory_path() /
-                 ("korvanta-chordmaster-" +
-                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + name)) {
+        : m_path(test::scratchPath("korvanta-chordmaster", "-" + name)) {
         std::filesystem::remove(m_path);
     }
     ~TempFile() { std::filesystem::remove(m_path); }

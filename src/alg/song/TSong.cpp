@@ -2,6 +2,7 @@
 
 #include "alg/harmony/ChordVocabulary.h"
 #include "alg/song/Keys.h"
+#include "styles/StyleMaster.h"
 
 #include <algorithm>
 #include <new>
@@ -148,11 +149,24 @@ int TSong::BuildChordNotes() {
     const int base = chordOctave * 12;
     const TMeterMap& grid = meter();
     const int bars = std::min<int>(barCount, static_cast<int>(barHarmony.size()));
-    for (int bar = 0; bar < bars; ++bar) {
+    const std::int32_t melodyCount = notes.Count(kMelodyList);
+    const TNote* lastNote = notes.Note(melodyCount - 1, kMelodyList);
+    const int lastBar = lastNote ? lastNote->start.bar : -1;
+    for (int bar = 0; bar < bars;) {
         const TBarHarmony& h = barHarmony[bar];
-        if (h.play != 1 || h.chord < 0) continue;
-        // Accompaniment styles render their bars here once they exist; until then
-        // every bar gets its block chord.
+        if (h.play != 1 || h.chord < 0) {
+            ++bar;
+            continue;
+        }
+        // The style plays from here while it can; the bar of the last melody
+        // note and bars of a meter the style does not know get a held chord.
+        const TMeterChange& m = grid.MeterAt(bar);
+        if (style && bar != lastBar && MeterSupported(style->meters, m.numerator, m.denominator)) {
+            // The pattern never runs into the last melody note's bar.
+            const int styleEnd = lastBar > bar ? std::min(lastBar, bars) : bars;
+            RenderPattern(notes, barHarmony, bar, styleEnd, *style, base, kChordList);
+            continue;
+        }
         const ChordToneList tones = chordTonesOf(h.chord, base);
         const std::int32_t length = grid.TicksPerBar(bar) - 10;
         const auto duration = static_cast<std::uint16_t>(std::clamp(length, 0, 0xFFFF));
@@ -162,6 +176,7 @@ int TSong::BuildChordNotes() {
             notes.AddNote(static_cast<std::uint8_t>(tones.tones[t]), kChordList,
                           kBlockChordVelocities, start, duration, 0);
         }
+        ++bar;
     }
     notes.length = static_cast<std::int32_t>(notes.savedLength);
     const std::int32_t count = notes.Count(kChordList);

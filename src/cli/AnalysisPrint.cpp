@@ -61,6 +61,9 @@ void printAnalysisText(std::ostream& out, const TuneRun& run) {
         }
         out << "\n";
     }
+    if (showsHarmony(run))
+        out << "style: "
+            << (run.styleName.empty() ? std::string("none (block chords)") : run.styleName) << "\n";
     if (showsHarmony(run)) {
         out << "bar  chord    main                 additional\n";
         for (int bar = 0; bar < song->barCount; ++bar) {
@@ -116,6 +119,8 @@ void printAnalysisJson(std::ostream& out, const TuneRun& run) {
     for (int k = 0; k < kKeyCount; ++k)
         json.value(std::int64_t{song ? song->keyMarks[k] : 0});
     json.endArray();
+    json.key("style").value(run.styleName);
+    json.field("styleId", run.styleId);
     json.key("harmony").beginArray();
     if (showsHarmony(run)) {
         for (int bar = 0; bar < song->barCount; ++bar) {

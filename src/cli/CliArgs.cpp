@@ -46,10 +46,11 @@ struct OptionSpec {
     bool analyze;
     bool harmonize;
     bool play = false;
+    bool styles = false;
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"--json", false, true, false},
+    {"--json", false, true, false, false, true},
     {"--channel", true, true, true, true},
     {"--draft", true, true, true, true},
     {"--key", true, true, true, true},
@@ -64,6 +65,9 @@ constexpr OptionSpec kOptions[] = {
     {"--tempo", true, false, false, true},
     {"--output", true, false, false, true},
     {"--list-outputs", false, false, false, true},
+    {"--style", true, true, true, true},
+    {"--styles", true, true, true, true, true},
+    {"--meter", true, false, false, false, true},
 };
 
 constexpr int kMinTempoBpm = 8; // the tempo controls' range
@@ -134,6 +138,21 @@ std::string applyOption(CliCommand& cmd, const std::string& name, const std::str
         cmd.outputName = value;
     } else if (name == "--list-outputs") {
         cmd.listOutputs = true;
+    } else if (name == "--style") {
+        if (value.empty()) return "--style needs a style's identifier or name, auto or none";
+        const std::string v = lower(value);
+        cmd.style = v == "auto" || v == "none" ? v : value;
+    } else if (name == "--styles") {
+        if (value.empty()) return "--styles needs the style library's folder";
+        cmd.stylesDir = value;
+    } else if (name == "--meter") {
+        const auto slash = value.find('/');
+        const auto num = parseInt(value.substr(0, slash));
+        const auto den =
+            slash == std::string::npos ? std::nullopt : parseInt(value.substr(slash + 1));
+        if (!num || !den || *num < 1 || *num > 15 || *den < 1 || *den > 15)
+            return "--meter needs a meter such as 3/4 or 6/8, not '" + value + "'";
+        cmd.meterFilter = std::make_pair(*num, *den);
     }
     return {};
 }
@@ -195,6 +214,9 @@ std::string usageText() {
            "                             chords; Ctrl+C stops\n"
            "  play --list-outputs        list the outputs play can use\n"
            "  dump FILE [--json]         read a MIDI file and print the song it gives\n"
+           "  styles [--meter N/D] [--json] [--styles DIR]\n"
+           "                             list the accompaniment styles (group, index,\n"
+           "                             identifier, name, beats per bar, meters)\n"
            "  help                       show this text\n"
            "\n"
            "options of analyze and harmonize:\n"
@@ -208,6 +230,15 @@ std::string usageText() {
            "                             relative minor alike (asked on a terminal otherwise)\n"
            "  --reharmonize              harmonize a project file afresh instead of keeping\n"
            "                             its stored chords\n"
+           "  --style ID|NAME|auto|none  the accompaniment style: an identifier or name from\n"
+           "                             'korvanta-cli styles', auto (the default: the\n"
+           "                             song's stored style, else the default style for\n"
+           "                             its meter, as the main window chooses) or none\n"
+           "                             (block chords). It must fit the song's meter; it\n"
+           "                             plays in --wav, --export and play\n"
+           "  --styles DIR               the style library's folder (default: the\n"
+           "                             KORVANTA_STYLES variable, else the program's\n"
+           "                             data folder)\n"
            "  --json                     analyze: print one JSON object\n"
            "options of harmonize:\n"
            "  -o OUT.kvt                 the project to write (one input file only)\n"
@@ -218,7 +249,8 @@ std::string usageText() {
            "  --wav OUT.wav              also render melody and chords through the built-in\n"
            "                             synth to a WAV file (one input file only; no sound\n"
            "                             card needed)\n"
-           "options of play (and --channel, --draft, --key, --ambiguous, --reharmonize):\n"
+           "options of play (and --channel, --draft, --key, --ambiguous, --reharmonize,\n"
+           "--style, --styles):\n"
            "  --loop FROM TO             play the range again and again until Ctrl+C;\n"
            "                             positions as BAR[:BEAT[:TICK]] from 1, e.g. 3 5:1\n"
            "  --tempo BPM                a fixed tempo, 8-255 beats per minute\n"
@@ -250,6 +282,8 @@ CliParse parseArguments(const std::vector<std::string>& args) {
         cmd.kind = CommandKind::Harmonize;
     else if (name == "play")
         cmd.kind = CommandKind::Play;
+    else if (name == "styles")
+        cmd.kind = CommandKind::Styles;
     else {
         out.error = "unknown command '" + name + "'";
         return out;
@@ -265,6 +299,7 @@ CliParse parseArguments(const std::vector<std::string>& args) {
             const bool allowed = spec && (cmd.kind == CommandKind::Dump      ? a == "--json"
                                           : cmd.kind == CommandKind::Analyze ? spec->analyze
                                           : cmd.kind == CommandKind::Play    ? spec->play
+                                          : cmd.kind == CommandKind::Styles  ? spec->styles
                                                                              : spec->harmonize);
             if (!allowed) {
                 out.error = "unknown option '" + a + "' for " + name;
@@ -300,6 +335,14 @@ CliParse parseArguments(const std::vector<std::string>& args) {
         }
     }
     if (cmd.kind == CommandKind::Play && cmd.listOutputs && cmd.files.empty()) {
+        out.command = cmd;
+        return out;
+    }
+    if (cmd.kind == CommandKind::Styles) {
+        if (!cmd.files.empty()) {
+            out.error = "styles takes no FILE ('" + cmd.files.front() + "'); use --styles DIR";
+            return out;
+        }
         out.command = cmd;
         return out;
     }

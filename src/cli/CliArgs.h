@@ -4,11 +4,12 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvanta::cli {
 
-enum class CommandKind { Dump, Analyze, Harmonize, Play, Help };
+enum class CommandKind { Dump, Analyze, Harmonize, Play, Styles, Help };
 
 constexpr int kAutoKey = -1; // --key auto
 constexpr int kFileKey = -2; // --key file: the file's key signature decides
@@ -39,6 +40,10 @@ struct CliCommand {
     std::optional<int> tempoBpm; // play: a fixed tempo in beats per minute
     std::string outputName;      // play: a system MIDI port; empty for the built-in synth
     bool listOutputs = false;    // play: list the outputs instead of playing
+    // --style: empty when not given (auto), "auto", "none", an identifier or a name.
+    std::string style;
+    std::string stylesDir;                          // --styles: the style library's folder
+    std::optional<std::pair<int, int>> meterFilter; // styles --meter N/D
 };
 
 // A position text as the program shows it: "  1:01:000" is the start. Its

@@ -3,6 +3,7 @@
 #include "AnalysisPrint.h"
 #include "PlayProgress.h"
 #include "SongDump.h"
+#include "StyleOption.h"
 #include "TuneRun.h"
 #include "alg/harmony/ChordVocabulary.h"
 #include "alg/midi/MidiExport.h"
@@ -126,6 +127,21 @@ loopRange(const CliCommand& cmd, const TSong& song, std::ostream& err) {
     return std::make_pair(ticks[0], ticks[1]);
 }
 
+// Gives a harmonized tune its style; false (with the reason in the run's
+// message) when an explicit --style cannot be applied.
+bool settleStyle(const CliCommand& cmd, StyleContext& styles, TuneRun& run) {
+    if (!run.harmonized) return true;
+    const StyleOutcome outcome = applyStyleOption(cmd, styles, *run.master->song());
+    if (!outcome.error.empty()) {
+        run.message = outcome.error;
+        run.harmonized = false;
+        return false;
+    }
+    run.styleName = outcome.name;
+    run.styleId = outcome.id;
+    return true;
+}
+
 } // namespace
 
 int runDump(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
@@ -149,7 +165,10 @@ int runDump(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
 }
 
 int runAnalyze(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
+    StyleContext styles;
+    if (!loadStyles(cmd, styles, err)) return kExitFailed;
     const std::unique_ptr<TuneRun> run = runTune(cmd, cmd.files.front(), err, askOnTerminal);
+    settleStyle(cmd, styles, *run);
     if (cmd.json)
         printAnalysisJson(out, *run);
     else
@@ -163,6 +182,8 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     const bool many = total > 1 && isatty(STDERR_FILENO);
     std::size_t succeeded = 0;
     std::vector<std::string> failures;
+    StyleContext styles;
+    if (!loadStyles(cmd, styles, err)) return kExitFailed;
     for (const std::string& dir : {cmd.outdir, cmd.exportDir}) {
         std::error_code ec;
         if (!dir.empty()) std::filesystem::create_directories(dir, ec);
@@ -177,6 +198,7 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
         // Warnings of one file are collected so the progress bar stays on one line.
         std::ostringstream warnings;
         const std::unique_ptr<TuneRun> run = runTune(cmd, input.string(), warnings, askOnTerminal);
+        settleStyle(cmd, styles, *run);
         std::string problem = run->message;
         if (run->harmonized) {
             const std::filesystem::path project = projectPathFor(cmd, input);
@@ -204,7 +226,10 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
                 }
                 const int key = run->master->mainKey();
                 out << " (key " << (key >= 0 ? KeyLongName(key) : "unknown") << ", "
-                    << run->master->song()->barCount << " bars)\n";
+                    << run->master->song()->barCount << " bars, "
+                    << (run->styleName.empty() ? std::string("block chords")
+                                               : "style " + run->styleName)
+                    << ")\n";
             }
         }
         if (many && !warnings.str().empty()) err << "\r\x1b[K";
@@ -240,7 +265,10 @@ namespace korvanta::cli {
 int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     if (cmd.listOutputs) return listOutputs(out, err);
     const std::string& file = cmd.files.front();
+    StyleContext styles;
+    if (!loadStyles(cmd, styles, err)) return kExitFailed;
     const std::unique_ptr<TuneRun> run = runTune(cmd, file, err, askOnTerminal);
+    settleStyle(cmd, styles, *run);
     if (!run->harmonized) {
         err << "korvanta-cli: " << file << ": "
             << (run->message.empty() ? "could not be harmonized" : run->message) << "\n";
@@ -249,6 +277,10 @@ int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     TSong& song = *run->master->song();
     ChannelMixState mix;
     song.channelSettings = &mix;
+    // The chords part starts on the song's program for it (a style's instrument).
+    if (const std::int32_t program = song.QueryMeta(0xC0 | kChordList, 0); program >= 0)
+        mix.setProgram(kChordList, static_cast<std::uint8_t>(program));
+    if (!run->styleName.empty()) err << "style: " << run->styleName << "\n";
     PlayPositions positions;
     const bool loop = !cmd.loopFrom.empty();
     if (loop) {

@@ -25,6 +25,8 @@ struct TuneRun {
     Status status = kStatusOk;           // the last status of the sequence
     bool harmonized = false;             // the song holds chords (new or stored)
     std::string message;                 // why not, for the user (empty on success)
+    std::string styleName;               // the accompaniment style; empty: block chords
+    std::int32_t styleId = -1;
 };
 
 // Asks the user a yes/no/cancel question; the command line answers on a

@@ -1,6 +1,7 @@
 // korvanta-cli: harmonizes and inspects melodies without a window.
 #include "CliArgs.h"
 #include "Commands.h"
+#include "StyleOption.h"
 
 #include <iostream>
 #include <string>
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
         return runHarmonize(*parsed.command, std::cout, std::cerr);
     case CommandKind::Play:
         return runPlay(*parsed.command, std::cout, std::cerr);
+    case CommandKind::Styles:
+        return runStyles(*parsed.command, std::cout, std::cerr);
     }
     return kExitUsage;
 }

@@ -164,3 +164,33 @@ TEST(CliArgs, PositionTextsParseAsTheProgramPrintsThem) {
     EXPECT_FALSE(parsePositionText("3:0"));
     EXPECT_FALSE(parsePositionText("100000"));
 }
+
+TEST(CliArgs, StyleOptionsAndTheStylesCommand) {
+    CliParse p = parseArguments({"harmonize", "a.mid", "--style", "AUTO", "--styles", "lib"});
+    ASSERT_TRUE(p.command) << p.error;
+    EXPECT_EQ(p.command->style, "auto");
+    EXPECT_EQ(p.command->stylesDir, "lib");
+    p = parseArguments({"play", "a.mid", "--style", "PianoBallad"});
+    ASSERT_TRUE(p.command) << p.error;
+    EXPECT_EQ(p.command->style, "PianoBallad"); // names keep their case
+    EXPECT_TRUE(parseArguments({"analyze", "a.mid", "--style", "none"}).command);
+
+    p = parseArguments({"styles", "--meter", "6/8", "--json", "--styles", "lib"});
+    ASSERT_TRUE(p.command) << p.error;
+    EXPECT_EQ(p.command->kind, CommandKind::Styles);
+    EXPECT_EQ(p.command->meterFilter, std::make_pair(6, 8));
+    EXPECT_TRUE(p.command->json);
+
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{"styles", "a.mid"},
+                                               {"styles", "--meter", "3-4"},
+                                               {"styles", "--meter", "0/4"},
+                                               {"styles", "--style", "x"},
+                                               {"analyze", "a.mid", "--style", ""},
+                                               {"analyze", "a.mid", "--meter", "3/4"},
+                                               {"dump", "a.mid", "--style", "auto"}}) {
+        const CliParse bad = parseArguments(wrong);
+        EXPECT_FALSE(bad.command) << wrong[1];
+        EXPECT_FALSE(bad.error.empty());
+    }
+}

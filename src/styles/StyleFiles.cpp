@@ -136,6 +136,16 @@ std::vector<std::byte> encodeStyleList(const StyleList& list) {
 }
 
 bool writeStyleList(const std::filesystem::path& file, const StyleList& list, std::string* error) {
+    // A name the field cannot hold, or no file name at all, would leave the
+    // entry pointing at a file that is not there.
+    for (const auto& group : list.groups) {
+        for (const StyleListEntry& entry : group) {
+            if (!isSafeStyleName(entry.name) || entry.name.size() >= kStyleNameSize) {
+                setError(error, "the style name \"" + entry.name + "\" cannot go into the list");
+                return false;
+            }
+        }
+    }
     return writeFileAtomically(file, encodeStyleList(list), error);
 }
 

@@ -70,7 +70,6 @@ int RenderPattern(TNotes& notes, std::span<const TBarHarmony> harmony, int& curr
     // that the ratio splits lands on the same tick every time.
     const std::int64_t songDivision = grid.ticksPerQuarter;
     const std::int64_t patternDivision = style.ticksPerQuarter;
-    const std::int64_t songNumerator = grid.MeterAt(first).numerator;
     const std::int64_t styleNumerator = style.numerator();
     const std::int64_t styleDenominator = style.denominator();
 
@@ -107,6 +106,9 @@ int RenderPattern(TNotes& notes, std::span<const TBarHarmony> harmony, int& curr
         const int pitch = p + shift + (p < root ? 12 : 0);
         if (pitch < 0 || pitch > 127 || e.duration <= 0) continue;
 
+        // Each bar's own meter: a pattern may run on across a meter change
+        // (4/4 into 2/2, say) when the style lists both.
+        const std::int64_t songNumerator = grid.MeterAt(bar).numerator;
         std::int64_t beat = e.beat;
         std::int64_t tick = e.tick;
         if (songNumerator != styleNumerator) {

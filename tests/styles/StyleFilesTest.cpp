@@ -195,6 +195,15 @@ TEST(StyleFiles, WritesGoThroughATemporaryFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 1);
     EXPECT_EQ(readAll(listPath), before);
 
+    // Names the list could not hold are refused rather than cut.
+    StyleList tooLong;
+    tooLong.groups[1] = {{styleId(1, 0), {}, "ExactlySixteen16"}};
+    EXPECT_FALSE(writeStyleList(listPath, tooLong, &error));
+    EXPECT_NE(error.find("ExactlySixteen16"), std::string::npos);
+    tooLong.groups[1][0].name = "../up";
+    EXPECT_FALSE(writeStyleList(listPath, tooLong));
+    EXPECT_EQ(readAll(listPath), before);
+
     const StyleRecord s = makeStyle(4, 4, {0x44}, {patternEvent(1, 3, 0, 0, 0, 400)});
     ASSERT_TRUE(writeStyle(styleFilePath(folder.path, "Ballad"), s));
     const StyleLoad load = loadStyle(folder.path, {0, {}, "Ballad"});

@@ -300,3 +300,21 @@ TEST(BuildChordNotes, APatternNeverRunsIntoTheLastMelodyBar) {
     EXPECT_EQ(held, (std::vector<int>{0, 3, 0}));
     EXPECT_EQ(song.notes.Count(kChordList), 4 + 3 + 4);
 }
+
+TEST(RenderPattern, EachBarUsesItsOwnMeter) {
+    // A two-bar 4/4 pattern running from a 4/4 bar into a 2/2 bar: the second
+    // bar's beats are halved by its own ratio, not the first bar's.
+    TNotes notes;
+    useCommonTime(notes.meter);
+    notes.meter.AddMeter(1, 2, 2);
+    notes.CreateList(kChordList, 50);
+    StyleRecord twoBars = fourBeats();
+    for (PatternEvent e : fourBeats().events) {
+        e.bar = 1;
+        twoBars.events.push_back(e);
+    }
+    int bar = 0;
+    EXPECT_EQ(RenderPattern(notes, harmonyOf({kC, kC}), bar, 2, twoBars, 48, kChordList), 8);
+    for (int i = 4; i < 8; ++i)
+        EXPECT_EQ(notes.StartTick(i, kChordList), 1920 + (i - 4) * 480) << i;
+}

@@ -1,0 +1,52 @@
+# One end-to-end case of korvanta-style-import:
+#   cmake -DTOOL=... -DCASE=... -DWORK=<scratch folder> -DMIDI=<a MIDI file> -P tool-case.cmake
+cmake_minimum_required(VERSION 3.25) # policies of a script run with -P
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+
+macro(run_tool)
+    execute_process(COMMAND "${TOOL}" ${ARGN}
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+endmacro()
+
+# expect(<what it checks> <condition...>)
+function(expect what)
+    if(NOT (${ARGN}))
+        message(FATAL_ERROR "${what}\nexit: ${rc}\nstdout:\n${out}\nstderr:\n${err}")
+    endif()
+endfunction()
+
+if(CASE STREQUAL "usage-error")
+    run_tool(--from "${MIDI}" --name Twinkle --group 7 "${WORK}")
+    expect("a wrong --group must exit 2" rc EQUAL 2)
+    string(FIND "${err}" "korvanta-style-import: --group needs a number 0-2" at1)
+    string(FIND "${err}" "usage: korvanta-style-import" at2)
+    expect("the error and the usage text belong on stderr" at1 EQUAL 0 AND at2 GREATER 0)
+    file(GLOB written "${WORK}/*")
+    expect("a usage error writes nothing" NOT written)
+elseif(CASE STREQUAL "help")
+    run_tool(--help)
+    expect("--help succeeds" rc EQUAL 0)
+    string(FIND "${out}" "usage: korvanta-style-import --from" at)
+    expect("--help prints the usage on stdout" at EQUAL 0)
+elseif(CASE STREQUAL "midi-into-empty-folder")
+    run_tool(--from "${MIDI}" --name Twinkle --group 2 --bars 2 "${WORK}")
+    expect("importing a MIDI file into an empty folder succeeds" rc EQUAL 0)
+    expect("one summary line"
+           out MATCHES "^Twinkle.stt: [0-9]+ events, 2 bars, meters 4/4, group 2, id 33554432\n$")
+    expect("the list and the style file are written"
+           EXISTS "${WORK}/styles.lst" AND EXISTS "${WORK}/Twinkle.stt")
+elseif(CASE STREQUAL "broken-list-untouched")
+    file(WRITE "${WORK}/styles.lst" "LST\nthis list is broken")
+    file(SHA256 "${WORK}/styles.lst" before)
+    run_tool(--from "${MIDI}" --name Twinkle --group 0 --replace "${WORK}")
+    expect("a broken list makes the import fail" rc EQUAL 1)
+    string(FIND "${err}" "cannot be read" at)
+    expect("the error says the list cannot be read" at GREATER -1)
+    file(SHA256 "${WORK}/styles.lst" after)
+    expect("the broken list is left byte for byte" before STREQUAL after)
+    file(GLOB written RELATIVE "${WORK}" "${WORK}/*")
+    expect("nothing else is written (found: ${written})" written STREQUAL "styles.lst")
+else()
+    message(FATAL_ERROR "unknown CASE '${CASE}'")
+endif()

@@ -149,8 +149,14 @@ int BuildPreview(const StyleRecord& style, TNotes& notes) {
         h.play = 1;
     }
     int bar = 0;
-    return RenderPattern(notes, harmony, bar, kPreviewBarLimit, style, 12 * style.baseOctave(),
-                         kChordList);
+    const int placed = RenderPattern(notes, harmony, bar, kPreviewBarLimit, style,
+                                     12 * style.baseOctave(), kChordList);
+    // The preview lasts the pattern's bars, or longer when a note rings on.
+    notes.length = grid.BarStart(bars);
+    for (int i = 0; i < notes.Count(kChordList); ++i)
+        notes.length = std::max(notes.length, notes.EndTick(i, kChordList, 0));
+    notes.savedLength = static_cast<std::uint32_t>(notes.length);
+    return placed;
 }
 
 } // namespace korvanta

@@ -9,6 +9,7 @@
 #include "HoldingMidiClock.h"
 #include "StreamTestSupport.h"
 #include "playback/RecordingOutput.h"
+#include "styles/StyleMaster.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -451,6 +452,66 @@ TEST(Player, PreviewPlaysThePatternForItsLengthAndAQuarterThenCloses) {
     EXPECT_EQ(us(ons[2]) - us(ons[0]), 2 * 400'000);
     EXPECT_EQ(test::soundingNotes(all), 0);
     EXPECT_FALSE(rig.player->shortMessage(0x90, 60, 1).ok()); // closed again
+}
+
+// A 4/4 style: root on 1, third on 2, fifth on 3, the fourth tone on 4.
+StyleRecord quarterStyle() {
+    StyleRecord s;
+    s.setBars(1);
+    s.setBaseOctave(4);
+    s.setBeatsPerBar(4);
+    s.setProgram(24);
+    s.setTimeSignature(4, 4);
+    s.ticksPerQuarter = kQuarter;
+    s.meters = 0x44;
+    const int selectors[4] = {1, 3, 5, 7};
+    for (int beat = 0; beat < 4; ++beat) {
+        PatternEvent e;
+        e.selector = static_cast<std::int8_t>(selectors[beat]);
+        e.octave = 4;
+        e.beat = static_cast<std::uint8_t>(beat);
+        e.duration = 400;
+        e.velocities = 80 << 8 | 64;
+        s.events.push_back(e);
+    }
+    s.eventCount = 4;
+    return s;
+}
+
+TEST(Player, PlaysTheSongsStyleWithAHeldChordUnderTheLastMelodyNote) {
+    Rig rig; // eight quarters: two bars of melody
+    rig.song.setBarCount(2);
+    rig.song.chordOctave = 4;
+    rig.song.barHarmony.assign(2, TBarHarmony{});
+    rig.song.barHarmony[0].chord = 0x0700; // C
+    rig.song.barHarmony[1].chord = 0x0600; // F
+    for (TBarHarmony& h : rig.song.barHarmony)
+        h.play = 1;
+    const StyleRecord style = quarterStyle();
+    rig.song.style = &style;
+    rig.playToEnd();
+    std::vector<int> chordPitches;
+    for (const RecordedMessage& m : noteOns(rig.output.messages()))
+        if ((messageStatus(m.message) & 0x0F) == 1) chordPitches.push_back(messageData1(m.message));
+    // Bar 1: the pattern over C, the fourth selector the root an octave up;
+    // bar 2 (the last melody note's): F held as a block chord, whose tones
+    // are pitch classes over the chord octave.
+    EXPECT_EQ(chordPitches, (std::vector<int>{48, 52, 55, 60, 53, 57, 48}));
+    EXPECT_EQ(test::soundingNotes(rig.output.messages()), 0);
+}
+
+TEST(Player, PreviewsAStyleForItsBarAndAQuarter) {
+    Rig rig;
+    rig.clock.release();
+    TNotes preview;
+    ASSERT_EQ(BuildPreview(quarterStyle(), preview), 4);
+    const auto start = rig.clock.now();
+    ASSERT_TRUE(rig.player->preview(preview, 500'000, kQuarter, 24).ok());
+    EXPECT_EQ((rig.clock.now() - start).count(), 5 * 500'000);
+    const auto ons = noteOns(rig.output.messages());
+    ASSERT_EQ(ons.size(), 4u);
+    EXPECT_EQ(messageData1(ons[3].message), 60); // C4: the root an octave up on a triad
+    EXPECT_EQ(test::soundingNotes(rig.output.messages()), 0);
 }
 
 TEST(Player, AnOutputThatFailsToOpenReportsItsTextAndEndsThePlay) {

@@ -238,6 +238,8 @@ TEST(BuildPreview, PlaysThePatternOverCMajorAtTheStylesOctave) {
     EXPECT_EQ(notes.meter.ticksPerQuarter, 96);
     const std::vector<Placed> want = {{48, 0, 400}, {64, 96, 400}, {67, 192, 400}, {72, 288, 400}};
     EXPECT_EQ(placed(notes), want);
+    // The preview lasts until its last note ends: 400 ticks from beat 4.
+    EXPECT_EQ(notes.length, 3 * 96 + 400);
 
     // Patterns longer than ten bars are cut to ten.
     style.setBars(12);

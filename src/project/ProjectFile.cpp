@@ -6,10 +6,10 @@
 
 #include "alg/harmony/ChordVocabulary.h"
 #include "project/ByteReader.h"
+#include "project/FileBytes.h"
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -664,22 +664,20 @@ ProjectFile::ProjectFile(std::filesystem::path fileName, TSong& song, HarmonySet
     : m_fileName(std::move(fileName)), m_song(song), m_settings(settings) {}
 
 ProjectResult ProjectFile::load() {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(m_fileName, ec);
-    if (ec) return loadFailed(m_fileName, ec.message());
-    if (size > kMaxFileBytes) return loadFailed(m_fileName, "the file is too large");
-    std::ifstream in(m_fileName, std::ios::binary);
-    if (!in) return loadFailed(m_fileName, "the file cannot be read");
-    std::vector<std::byte> bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
+    const FileBytes file = readFileBytes(m_fileName, kMaxFileBytes);
+    switch (file.failure) {
+    case FileBytes::Failure::None:
+        return load(file.bytes);
+    case FileBytes::Failure::Open:
+        return loadFailed(m_fileName, file.reason);
+    case FileBytes::Failure::TooLarge:
+        return loadFailed(m_fileName, "the file is too large");
+    case FileBytes::Failure::Memory:
         return loadFailed(m_fileName, "not enough memory");
+    case FileBytes::Failure::Read:
+        break;
     }
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size)
-        return loadFailed(m_fileName, "the file cannot be read");
-    return load(bytes);
+    return loadFailed(m_fileName, "the file cannot be read");
 }
 
 ProjectResult ProjectFile::load(std::span<const std::byte> bytes) {

@@ -1,10 +1,10 @@
 #include "styles/StyleFiles.h"
 
 #include "project/ByteReader.h"
+#include "project/FileBytes.h"
 #include "project/OutputSink.h"
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 
 namespace korvanta {
@@ -22,25 +22,22 @@ void setError(std::string* error, std::string text) {
 // The whole file, or nothing with a reason.
 std::optional<std::vector<std::byte>> readBytes(const std::filesystem::path& file,
                                                 std::string* error) {
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(file, ec);
-    if (ec) {
-        setError(error, "cannot open " + file.string() + ": " + ec.message());
-        return std::nullopt;
-    }
-    if (size > kLargestLibraryFile) {
+    FileBytes read = readFileBytes(file, kLargestLibraryFile);
+    switch (read.failure) {
+    case FileBytes::Failure::None:
+        return std::move(read.bytes);
+    case FileBytes::Failure::Open:
+        setError(error, "cannot open " + file.string() + ": " + read.reason);
+        break;
+    case FileBytes::Failure::TooLarge:
         setError(error, file.string() + " is too large for a style file");
-        return std::nullopt;
+        break;
+    case FileBytes::Failure::Read:
+    case FileBytes::Failure::Memory:
+        setError(error, "cannot read " + file.string());
+        break;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        setError(error, "cannot open " + file.string());
-        return std::nullopt;
-    }
-    std::vector<std::byte> bytes(static_cast<std::size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    return bytes;
+    return std::nullopt;
 }
 
 // The zero-terminated name in a fixed field; a field without a terminator

@@ -2,11 +2,11 @@
 
 #include "alg/midi/TSongReader.h"
 #include "alg/song/TSong.h"
+#include "project/FileBytes.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <fstream>
 #include <limits>
 
 namespace korvanta::styleimport {
@@ -486,19 +486,16 @@ SourceRead readPatternSource(const std::filesystem::path& file) {
         return out;
     }
     if (isPatternTextFile(file)) {
-        const std::uintmax_t size = std::filesystem::file_size(file, ec);
-        if (ec || size > kLargestPatternText) {
-            out.error = shown + ": " + (ec ? ec.message() : "too large for a pattern source");
+        const FileBytes read = readFileBytes(file, kLargestPatternText);
+        if (!read.ok()) {
+            out.error = read.failure == FileBytes::Failure::TooLarge
+                            ? shown + ": too large for a pattern source"
+                        : read.failure == FileBytes::Failure::Open ? shown + ": " + read.reason
+                                                                   : "cannot read " + file.string();
             return out;
         }
-        std::ifstream in(file, std::ios::binary);
-        std::string text(static_cast<std::size_t>(size), '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        if (!in) {
-            out.error = "cannot read " + file.string();
-            return out;
-        }
-        out = parsePatternText(text);
+        out = parsePatternText(
+            std::string_view(reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()));
     } else {
         TSong song;
         out = fromSong(song, loadMidiFile(song, file.string()));

@@ -109,6 +109,7 @@ int RenderPattern(TNotes& notes, std::span<const TBarHarmony> harmony, int& curr
         // Each bar's own meter: a pattern may run on across a meter change
         // (4/4 into 2/2, say) when the style lists both.
         const std::int64_t songNumerator = grid.MeterAt(bar).numerator;
+        if (songNumerator == 0) continue; // a broken grid: no beat to place it on
         std::int64_t beat = e.beat;
         std::int64_t tick = e.tick;
         if (songNumerator != styleNumerator) {

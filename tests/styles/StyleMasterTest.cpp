@@ -320,3 +320,16 @@ TEST(RenderPattern, EachBarUsesItsOwnMeter) {
     for (int i = 4; i < 8; ++i)
         EXPECT_EQ(notes.StartTick(i, kChordList), 1920 + (i - 4) * 480) << i;
 }
+
+TEST(RenderPattern, ABarWithoutANumeratorGetsNothingAndNoDivisionByZero) {
+    // A meter list byte equal to a bare denominator matches a 0/4 bar.
+    TNotes notes;
+    notes.meter.SetDivision(480);
+    notes.meter.AddEntry(TMeterChange{0, 0, 4, {0, 0}, 0, 0});
+    notes.CreateList(kChordList, 50);
+    StyleRecord style = fourBeats();
+    style.meters = 0x04;
+    int bar = 0;
+    EXPECT_EQ(RenderPattern(notes, harmonyOf({kC}), bar, 1, style, 48, kChordList), 0);
+    EXPECT_EQ(bar, 1);
+}

@@ -3,6 +3,7 @@
 // changing chords. Both run in the same process so the figures read as ratios.
 #include "alg/song/TSong.h"
 #include "styles/StyleMaster.h"
+#include "styles/StyleTestSupport.h"
 #include "support/SongGrid.h"
 
 #include <benchmark/benchmark.h>
@@ -10,18 +11,6 @@
 using namespace korvanta;
 
 namespace {
-
-PatternEvent event(int selector, int octave, int bar, int beat, int tick, int duration) {
-    PatternEvent e;
-    e.selector = static_cast<std::int8_t>(selector);
-    e.octave = static_cast<std::int8_t>(octave);
-    e.bar = static_cast<std::uint16_t>(bar);
-    e.beat = static_cast<std::uint8_t>(beat);
-    e.tick = static_cast<std::uint16_t>(tick);
-    e.duration = static_cast<std::int16_t>(duration);
-    e.velocities = 0x5A40;
-    return e;
-}
 
 // Bass on 1 and 3, a chord of three tones on every eighth: 14 notes a bar.
 StyleRecord busyStyle(int bars) {
@@ -33,11 +22,11 @@ StyleRecord busyStyle(int bars) {
     s.ticksPerQuarter = 480;
     s.meters = 0x2244;
     for (int b = 0; b < bars; ++b) {
-        s.events.push_back(event(1, 3, b, 0, 0, 900));
-        s.events.push_back(event(5, 3, b, 2, 0, 900));
+        s.events.push_back(test::patternEvent(1, 3, b, 0, 0, 900));
+        s.events.push_back(test::patternEvent(5, 3, b, 2, 0, 900));
         for (int e = 0; e < 4; ++e) {
             for (int sel : {3, 5, 7})
-                s.events.push_back(event(sel, 4, b, e, e % 2 ? 240 : 0, 200));
+                s.events.push_back(test::patternEvent(sel, 4, b, e, e % 2 ? 240 : 0, 200));
         }
     }
     s.eventCount = static_cast<std::uint32_t>(s.events.size());

@@ -312,7 +312,9 @@ std::string noteName(int pitch) {
                                                "F#", "G",  "Ab", "A",  "Bb", "B"};
     const int pc = Wrap12(pitch);
     const int octave = (pitch - pc) / 12 - 1;
-    return kNames[pc] + std::to_string(octave);
+    std::string name = kNames[pc];
+    name += std::to_string(octave);
+    return name;
 }
 
 std::string chordLabel(int code) {

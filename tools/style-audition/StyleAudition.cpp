@@ -178,8 +178,10 @@ StyleOutcome auditionStyle(const LoadedStyle& loaded, const Arguments& args, Aud
 std::string meterList(const StyleRecord& style) {
     std::vector<std::string> ignored;
     std::string text;
-    for (const Meter& m : auditionMeters(style, ignored))
-        text += (text.empty() ? "" : ",") + meterText(m);
+    for (const Meter& m : auditionMeters(style, ignored)) {
+        if (!text.empty()) text += ',';
+        text += meterText(m);
+    }
     return text;
 }
 

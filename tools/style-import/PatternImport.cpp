@@ -2,6 +2,7 @@
 
 #include "styles/StyleFiles.h"
 #include "styles/StyleLibrary.h"
+#include "styles/StyleListLock.h"
 #include "styles/StyleMaster.h"
 
 #include <algorithm>
@@ -293,11 +294,21 @@ LibraryAdd addStyleToLibrary(const std::filesystem::path& folder, const StyleSet
 
     const fs::path listFile = folder / kStyleListFileName;
     out.styleFile = styleFilePath(folder, settings.name);
+    // From reading the list to writing it, no other import may change the
+    // library: it would read the same list, and the later write would drop
+    // the earlier one's entry. A dry run writes nothing and needs no lock.
+    std::optional<StyleListLock> lock;
+    if (!dryRun) {
+        lock.emplace(listFile);
+        if (!lock->isHeld()) return refuse(lock->error() + "; nothing was written");
+    }
     StyleList list;
     const fs::file_status listStatus = fs::symlink_status(listFile, ec);
     if (ec && listStatus.type() != fs::file_type::not_found)
         return refuse("cannot look at " + listFile.string() + ": " + ec.message());
-    if (fs::exists(listStatus)) {
+    // An empty list file is one the lock made (or an import left) for a
+    // library without a list: it holds no entry to keep.
+    if (fs::exists(listStatus) && fs::file_size(listFile, ec) != 0) {
         std::string why;
         auto read = readStyleList(listFile, kAllGroups, &why);
         if (!read)
@@ -331,11 +342,10 @@ LibraryAdd addStyleToLibrary(const std::filesystem::path& folder, const StyleSet
         out.id = existing->id;
         out.replaced = true;
     } else {
-        // A style file the list does not name may be someone's work.
-        if (fileExisted && !replace)
-            return refuse(out.styleFile.filename().string() +
-                          " already lies in the folder without a list entry (replace it to "
-                          "overwrite it)");
+        // A style file no entry names is what an import leaves when it stops
+        // between writing the style and writing the list; the library cannot
+        // use it, so it is written over (and the summary says so).
+        out.replacedUnlisted = fileExisted;
         out.id = styleId(settings.group, static_cast<int>(target.size()));
         StyleListEntry entry;
         entry.id = out.id;
@@ -368,6 +378,9 @@ std::string summaryLine(const StyleSettings& settings, const StyleRecord& style,
         line << " " << meterText(m);
     line << ", group " << settings.group << ", id " << added.id;
     if (added.replaced) line << ", replaced";
+    if (added.replacedUnlisted)
+        line << ", replacing " << settings.name << kStyleFileExtension
+             << ", which no list entry named";
     return line.str();
 }
 

@@ -98,14 +98,19 @@ struct LibraryAdd {
     bool ok = false;
     std::string error;
     std::int32_t id = -1;
-    bool replaced = false;
+    bool replaced = false;         // a listed style was rewritten
+    bool replacedUnlisted = false; // a style file no list entry named was written over
     std::filesystem::path styleFile;
 };
 
 // Adds (or with `replace`, rewrites) a style in the library folder: the
-// style file first, then styles.lst, each through a temporary file. Checks
-// everything before writing; a list that exists but cannot be read is never
-// touched. With `dryRun` it checks and works out the identifier only.
+// style file first, then styles.lst, each through a temporary file, all while
+// holding the library's lock (StyleListLock), so imports running at the same
+// time each keep their entry. Checks everything before writing; a list that
+// exists but cannot be read is never touched. A style file that no entry
+// names (left by an import that stopped half-way) is written over without
+// `replace`. With `dryRun` it checks and works out the identifier only,
+// without locking.
 LibraryAdd addStyleToLibrary(const std::filesystem::path& folder, const StyleSettings& settings,
                              const StyleRecord& style, bool replace, bool dryRun = false);
 

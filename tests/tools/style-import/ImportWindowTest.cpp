@@ -149,6 +149,29 @@ TEST_F(StyleImportWindow, NeverWritesOverABrokenList) {
     EXPECT_FALSE(std::filesystem::exists(folder() / "pattern.stt"));
 }
 
+TEST_F(StyleImportWindow, WritesOverAStyleFileNoEntryNamesAndSaysSo) {
+    ASSERT_TRUE(load("pattern.mid", twoChannelMidi()));
+    writeFile(folder() / "pattern.stt", std::string("left by an import that stopped"));
+    ASSERT_TRUE(m_window->writeStyle()) << m_window->statusText().toStdString();
+    EXPECT_TRUE(m_window->statusText().endsWith("replacing pattern.stt, which no list entry named"))
+        << m_window->statusText().toStdString();
+    const auto list = readStyleList(folder() / "styles.lst", 7);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->groups[0].size(), 1u);
+    EXPECT_EQ(list->groups[0][0].name, "pattern");
+    EXPECT_TRUE(loadStyle(folder(), list->groups[0][0]).complete);
+}
+
+TEST_F(StyleImportWindow, SaysWhyTheLibraryCannotBeLocked) {
+    ASSERT_TRUE(load("pattern.mid", twoChannelMidi()));
+    std::filesystem::create_directory(folder() / "styles.lst");
+    EXPECT_FALSE(m_window->writeStyle());
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors[0].startsWith("cannot lock the style list ")) << m_errors[0].toStdString();
+    EXPECT_TRUE(m_errors[0].contains("Is a directory")) << m_errors[0].toStdString();
+    EXPECT_FALSE(std::filesystem::exists(folder() / "pattern.stt"));
+}
+
 TEST_F(StyleImportWindow, PatternSourceFillsTheChoices) {
     const std::string text = "style GuitarJig\ngroup 1\nprogram 25\nbase C4\ntime 6/8\n"
                              "meters 6/8 12/8\nbars 2\n1:1:0 3/8 C2 90\n";

@@ -5,7 +5,12 @@
 #include "styles/StyleLibrary.h"
 #include "styles/StyleMaster.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace korvanta;
 using namespace korvanta::styleimport;
@@ -54,6 +59,38 @@ StyleSettings settings(const std::string& name, int group) {
     s.group = group;
     s.meters = {{4, 4}};
     return s;
+}
+
+// Starts a process that waits until the pipe `start` is closed, then imports
+// `prefix`0 .. `prefix`<rounds - 1> one after the other into `folder`. It
+// exits 0 when every import succeeded; else it says why on stderr, exits 1.
+pid_t startImporter(const int (&start)[2], const std::filesystem::path& folder,
+                    const std::string& prefix, int rounds) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    close(start[1]); // else the child's own copy keeps the pipe open
+    char byte = 0;
+    while (read(start[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    const StyleRecord style = smallStyle();
+    for (int round = 0; round < rounds; ++round) {
+        const LibraryAdd added =
+            addStyleToLibrary(folder, settings(prefix + std::to_string(round), 0), style, false);
+        if (!added.ok) {
+            std::fprintf(stderr, "%s%d: %s\n", prefix.c_str(), round, added.error.c_str());
+            _exit(1);
+        }
+    }
+    _exit(0);
+}
+
+// Whether the process ended by exiting 0.
+bool exitedCleanly(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace
@@ -333,7 +370,7 @@ TEST(StyleImportLibrary, LeavesABrokenListAloneAndWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir / "New.stt"));
 }
 
-TEST(StyleImportLibrary, DryRunAndStrayFilesAndMissingFolders) {
+TEST(StyleImportLibrary, DryRunWritesNothingAndMissingFoldersAreRefused) {
     ScratchFolder dir;
     const LibraryAdd dry =
         addStyleToLibrary(dir.path(), settings("Dry", 2), smallStyle(), false, true);
@@ -341,17 +378,111 @@ TEST(StyleImportLibrary, DryRunAndStrayFilesAndMissingFolders) {
     EXPECT_EQ(dry.id, styleId(2, 0));
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 
-    writeFile(dir / "Stray.stt", std::string("someone's work"));
-    const LibraryAdd stray =
-        addStyleToLibrary(dir.path(), settings("Stray", 0), smallStyle(), false);
-    EXPECT_FALSE(stray.ok);
-    EXPECT_EQ(readFile(dir / "Stray.stt"), "someone's work");
-    EXPECT_TRUE(addStyleToLibrary(dir.path(), settings("Stray", 0), smallStyle(), true).ok);
-
     const LibraryAdd nowhere =
         addStyleToLibrary(dir / "missing", settings("X", 0), smallStyle(), false);
     EXPECT_FALSE(nowhere.ok);
     EXPECT_NE(nowhere.error.find("does not exist"), std::string::npos);
+}
+
+TEST(StyleImportLibrary, WritesOverAStyleFileNoEntryNamesAndListsIt) {
+    ScratchFolder dir;
+    ASSERT_TRUE(addStyleToLibrary(dir.path(), settings("Listed", 1), smallStyle(), false).ok);
+    // What an import leaves when it stops between the style file and the list.
+    writeFile(dir / "Orphan.stt", std::string("half an import"));
+    const LibraryAdd dry =
+        addStyleToLibrary(dir.path(), settings("Orphan", 1), smallStyle(7), false, true);
+    ASSERT_TRUE(dry.ok) << dry.error;
+    EXPECT_TRUE(dry.replacedUnlisted);
+    EXPECT_EQ(readFile(dir / "Orphan.stt"), "half an import");
+
+    const LibraryAdd added =
+        addStyleToLibrary(dir.path(), settings("Orphan", 1), smallStyle(7), false);
+    ASSERT_TRUE(added.ok) << added.error;
+    EXPECT_TRUE(added.replacedUnlisted);
+    EXPECT_FALSE(added.replaced);
+    EXPECT_EQ(added.id, styleId(1, 1));
+    EXPECT_EQ(summaryLine(settings("Orphan", 1), smallStyle(7), added),
+              "Orphan.stt: 1 event, 1 bar, meters 4/4, group 1, id 16777217, replacing "
+              "Orphan.stt, which no list entry named");
+    const auto list = readStyleList(dir / "styles.lst", 7);
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->groups[1].size(), 2u);
+    EXPECT_EQ(list->groups[1][1], (StyleListEntry{styleId(1, 1), {}, "Orphan"}));
+    EXPECT_EQ(loadStyle(dir.path(), list->groups[1][1]).style, smallStyle(7));
+
+    // Now that an entry names it, only --replace may write over it.
+    const std::string listed = readFile(dir / "Orphan.stt");
+    const LibraryAdd again =
+        addStyleToLibrary(dir.path(), settings("Orphan", 1), smallStyle(9), false);
+    EXPECT_FALSE(again.ok);
+    EXPECT_NE(again.error.find("already in group 1"), std::string::npos) << again.error;
+    EXPECT_EQ(readFile(dir / "Orphan.stt"), listed);
+    const LibraryAdd replaced =
+        addStyleToLibrary(dir.path(), settings("Orphan", 1), smallStyle(9), true);
+    ASSERT_TRUE(replaced.ok) << replaced.error;
+    EXPECT_TRUE(replaced.replaced);
+    EXPECT_FALSE(replaced.replacedUnlisted);
+}
+
+TEST(StyleImportLibrary, AListThatCannotBeLockedIsAnErrorWithTheReason) {
+    ScratchFolder dir;
+    std::filesystem::create_directory(dir / "styles.lst");
+    const LibraryAdd added = addStyleToLibrary(dir.path(), settings("New", 0), smallStyle(), false);
+    EXPECT_FALSE(added.ok);
+    EXPECT_NE(added.error.find("cannot lock the style list " + (dir / "styles.lst").string() +
+                               ": Is a directory; nothing was written"),
+              std::string::npos)
+        << added.error;
+    EXPECT_FALSE(std::filesystem::exists(dir / "New.stt"));
+}
+
+TEST(StyleImportLibrary, AReadOnlyFolderCannotBeLockedAndSaysWhy) {
+    // The superuser writes into read-only folders: there is nothing to refuse.
+    if (geteuid() == 0) GTEST_SKIP() << "running as root, which a read-only folder does not stop";
+    ScratchFolder dir;
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
+    const LibraryAdd added = addStyleToLibrary(dir.path(), settings("New", 0), smallStyle(), false);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
+    EXPECT_FALSE(added.ok);
+    EXPECT_NE(added.error.find("cannot lock the style list " + (dir / "styles.lst").string() +
+                               ": Permission denied; nothing was written"),
+              std::string::npos)
+        << added.error;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(StyleImportLibrary, TwoImportsAtOnceKeepBothEntries) {
+    constexpr int kRounds = 20;
+    ScratchFolder dir;
+    int start[2] = {-1, -1};
+    ASSERT_EQ(pipe(start), 0);
+    const pid_t left = startImporter(start, dir.path(), "Left", kRounds);
+    const pid_t right = startImporter(start, dir.path(), "Right", kRounds);
+    close(start[0]);
+    close(start[1]); // both begin now
+    ASSERT_GT(left, 0);
+    ASSERT_GT(right, 0);
+    EXPECT_TRUE(exitedCleanly(left));
+    EXPECT_TRUE(exitedCleanly(right));
+
+    // Every round of each importer left its entry, each with its own identifier.
+    const auto list = readStyleList(dir / "styles.lst", 7);
+    ASSERT_TRUE(list);
+    std::set<std::string> names;
+    std::set<std::int32_t> ids;
+    for (const StyleListEntry& entry : list->groups[0]) {
+        names.insert(entry.name);
+        ids.insert(entry.id);
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        for (const std::string prefix : {"Left", "Right"}) {
+            const std::string name = prefix + std::to_string(round);
+            EXPECT_TRUE(names.count(name)) << name << " lost its list entry";
+        }
+    }
+    EXPECT_EQ(list->groups[0].size(), 2u * kRounds);
+    EXPECT_EQ(ids.size(), 2u * kRounds);
 }
 
 TEST(StyleImportLibrary, SummaryLineSaysWhatWasWritten) {

@@ -5,6 +5,7 @@
 #include "project/ProjectFile.h"
 
 #include "alg/harmony/ChordVocabulary.h"
+#include "alg/song/MelodyChecks.h"
 #include "project/ByteReader.h"
 #include "project/FileBytes.h"
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 namespace korvanta {
@@ -432,6 +434,13 @@ bool apply(Contents& c, TSong& song, HarmonySettings& settings) {
         song.channelEvents.Append(e);
     if (song.metaEvents.failed() || song.channelEvents.failed()) return false;
 
+    // The melody step walks the notes in time order and counts the bars from
+    // the last one, so they are handed over in the order of their positions
+    // whatever order the file stored them in.
+    std::stable_sort(c.notes.begin(), c.notes.end(), [](const TNote& a, const TNote& b) {
+        return std::tie(a.start.bar, a.start.beat, a.start.tick) <
+               std::tie(b.start.bar, b.start.beat, b.start.tick);
+    });
     TNotes& notes = song.notes;
     for (const TNote& n : c.notes)
         notes.Append(n.list, n);
@@ -695,9 +704,35 @@ ProjectResult ProjectFile::load(std::span<const std::byte> bytes) {
 }
 
 ProjectResult ProjectFile::save() {
+    // The project is put together in memory and read back before the file on
+    // disk is touched: a song that would not open again must never replace a
+    // project that does.
+    MemorySink image;
+    if (ProjectResult encoded = save(image); !encoded) return encoded;
+    if (const std::string why = reopenProblem(image.bytes()); !why.empty())
+        return saveFailed(m_fileName, "it would not open again (" + why + ")");
     AtomicFileSink sink(m_fileName);
-    if (!sink.isOpen()) return saveFailed(m_fileName, sink.error());
-    return save(sink);
+    if (!sink.isOpen() || !sink.write(image.bytes()) || !sink.commit())
+        return saveFailed(m_fileName,
+                          sink.error().empty() ? "the data could not be written" : sink.error());
+    return {};
+}
+
+std::string ProjectFile::reopenProblem(std::span<const std::byte> bytes) const {
+    try {
+        TSong song;
+        HarmonySettings settings = m_settings;
+        Contents contents;
+        Reader reader(bytes, contents);
+        if (!reader.run()) return reader.error();
+        if (!apply(contents, song, settings)) return "not enough memory";
+        const Status melody = loadProjectMelody(song);
+        if (melody != kStatusOk && melody != kStatusKeyNotRecognised)
+            return "its melody is refused with status " + std::to_string(melody);
+    } catch (const std::bad_alloc&) {
+        return "not enough memory";
+    }
+    return {};
 }
 
 ProjectResult ProjectFile::save(OutputSink& sink) {

@@ -65,12 +65,17 @@ public:
     // Reads a project held in memory; the file name only labels messages.
     ProjectResult load(std::span<const std::byte> bytes);
 
-    // Writes to the file named at creation, replacing it only on success.
+    // Writes to the file named at creation, replacing it only on success and
+    // only when the bytes open again as a project whose melody is accepted.
     ProjectResult save();
     // Writes to sink and commits it; 102 as soon as a write or the commit fails.
     ProjectResult save(OutputSink& sink);
 
     const std::filesystem::path& fileName() const { return m_fileName; }
+
+    // Why bytes written by save() would not open again as a project with an
+    // accepted melody; empty when they would.
+    std::string reopenProblem(std::span<const std::byte> bytes) const;
 
 private:
     std::filesystem::path m_fileName;

@@ -127,19 +127,24 @@ Status ChordMaster::prepareMelodyChannel(int channel) {
 }
 
 Status ChordMaster::loadProjectFile() {
+    return installProject([](ProjectFile& file) { return file.load(); });
+}
+
+Status ChordMaster::loadProjectMemory(std::span<const std::byte> bytes) {
+    return installProject([bytes](ProjectFile& file) { return file.load(bytes); });
+}
+
+template <typename LoadFunction>
+Status ChordMaster::installProject(LoadFunction load) {
     m_status = kStatusLoadFailed;
     try {
         auto song = std::make_unique<TSong>();
         ProjectFile file(m_fileName, *song, m_settings);
-        const ProjectResult result = file.load();
+        const ProjectResult result = load(file);
         m_projectMessage = result.message;
-        if (!result.ok()) {
-            m_status = kStatusLoadFailed;
-            return m_status;
-        }
+        if (!result.ok()) return m_status;
         replaceSong(std::move(song));
     } catch (const std::bad_alloc&) {
-        m_status = kStatusLoadFailed;
         return m_status;
     }
     m_formatWord = kProjectFormat;

@@ -83,6 +83,8 @@ public:
     // settings record replaces the one in use) and prepares the melody.
     // Status 0 or 92, or 101 with a song loaded before kept as it was.
     Status loadProjectFile();
+    // The same over the bytes of a project held in memory.
+    Status loadProjectMemory(std::span<const std::byte> bytes);
     // Writes the song as a project file; 0, or 102 (also without a prepared
     // melody). A failed save leaves an existing file intact.
     Status saveProjectFile(const std::string& fileName);
@@ -148,6 +150,8 @@ public:
 
 private:
     Status installMidiSong(std::unique_ptr<TSong> song, const MidiLoadResult& result);
+    template <typename LoadFunction>
+    Status installProject(LoadFunction load);
     void replaceSong(std::unique_ptr<TSong> song);
     void setKeySignature(int key);
     Status harmonizeAndStamp();

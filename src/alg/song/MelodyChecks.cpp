@@ -87,7 +87,9 @@ bool IsMelodyCandidate(TNotes& notes, int channel) {
     std::int32_t previousStart = notes.StartTick(0, channel);
     for (int i = 1; i < count; ++i) {
         const std::int32_t start = notes.StartTick(i, channel);
-        const std::int32_t gap = start - previousStart;
+        // In 64 bits: saturated starts at both ends of the range are apart by
+        // more than 32 bits hold.
+        const std::int64_t gap = std::int64_t{start} - previousStart;
         previousStart = start;
         if (gap < threshold) {
             if (previousClose) {
@@ -245,6 +247,12 @@ Status loadProjectMelody(TSong& song) {
     const Status status = PrepareMelody(song, kMelodyList, PrepareMode::ProjectFile);
     if (status != kStatusOk) return status;
     clearChangeFlags(song);
+    // The melody decides how many bars the song has; chords stored for bars
+    // after its last note belong to no bar any more, and saving them would
+    // give a file whose chord tables disagree with its meter table.
+    const auto bars = static_cast<std::size_t>(std::max(song.barCount, 0));
+    if (!song.barHarmony.empty() && song.barHarmony.size() != bars) song.barHarmony.resize(bars);
+    if (!song.barChords.empty() && song.barChords.size() != bars) song.barChords.resize(bars);
     if (!song.barHarmony.empty()) song.notes.CreateList(kChordList, kProjectChordListCapacity);
     return status;
 }

@@ -194,8 +194,9 @@ bool Harmonizer::runRule(int type, int bar) {
 int Harmonizer::ruleRest(int bar, int from, int end) const {
     const int sixteenth = m_song.meter().sixteenthTicks;
     for (int i = from; i < end; ++i) {
-        const int next = i + 1 < end ? startTick(i + 1) : barStart(bar + 1);
-        if (next - (startTick(i) + duration(i)) >= sixteenth) return i;
+        // Summed in 64 bits: a note may start at the very end of the tick range.
+        const std::int64_t next = i + 1 < end ? startTick(i + 1) : barStart(bar + 1);
+        if (next - (std::int64_t{startTick(i)} + duration(i)) >= sixteenth) return i;
     }
     return -1;
 }
@@ -262,7 +263,8 @@ void Harmonizer::addCadenceBonus(int bar) {
     const int a = DegreeOf(pitchClass(anchor), m_mainKey);
     const int p = DegreeOf(pitchClass(previous), m_mainKey);
     const TMeterMap& meter = m_song.meter();
-    const bool held = meter.QuantUnit(duration(anchor) + m_song.MelodyGap(anchor, anchor + 1)) >=
+    const bool held = meter.QuantUnit(saturateTicks(std::int64_t{duration(anchor)} +
+                                                    m_song.MelodyGap(anchor, anchor + 1))) >=
                       meter.QuantUnit(duration(previous));
     const CadenceTarget target = cadenceTarget(a, held, p);
 

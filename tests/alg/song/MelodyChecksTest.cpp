@@ -103,6 +103,28 @@ TEST_F(MelodyCandidate, ThresholdIsAtLeastOneTickAtCoarseResolutions) {
     EXPECT_EQ(song.notes.error, 90);
 }
 
+TEST_F(MelodyCandidate, StartsAtBothEndsOfTheTickRangeAreComparedWithoutOverflow) {
+    // A hostile meter map: bar 1 starts near the top of the 32-bit range and
+    // bar 3 near its bottom, so the second note lies 4e9 ticks before the first.
+    TMeterMap& meter = song.meter();
+    meter.Clear();
+    meter.SetDivision(kQuarter);
+    meter.AddEntry(TMeterChange{0, 4, 4, {0, 0}, 2000000000, 500000000});
+    meter.AddEntry(TMeterChange{1, 4, 4, {0, 0}, -2000000000, 1});
+    const TBarPos starts[] = {{1, 0, 0, 0},   {3, 0, 0, 0},   {3, 0, 0, 0},  {3, 0, 0, 100},
+                              {3, 0, 0, 200}, {3, 0, 0, 300}, {3, 0, 0, 400}};
+    int pitch = 60;
+    for (const TBarPos& start : starts) {
+        song.notes.AddNote(static_cast<std::uint8_t>(pitch), 0, 0x6400, start, kQuarter,
+                           static_cast<std::uint8_t>(pitch % 12));
+        pitch += 2;
+    }
+    // A note that goes back in time is no step forward: with the onset after
+    // it, three notes count as sounding together.
+    EXPECT_FALSE(IsMelodyCandidate(song.notes, 0));
+    EXPECT_EQ(song.notes.error, kStatusNotMonophonic);
+}
+
 TEST_F(MelodyCandidate, FailsWithCodeZeroOnLowRegisterOrFewPitchClasses) {
     addMelody(5, {36, 38, 40, 41, 43, 45, 47, 60}); // mostly pitches 36-47
     EXPECT_FALSE(IsMelodyCandidate(song.notes, 5));

@@ -719,13 +719,11 @@ ProjectResult ProjectFile::save() {
 }
 
 std::string ProjectFile::reopenProblem(std::span<const std::byte> bytes) const {
+    TSong song;
+    HarmonySettings settings = m_settings;
+    if (const ProjectResult loaded = ProjectFile(m_fileName, song, settings).load(bytes); !loaded)
+        return loaded.message;
     try {
-        TSong song;
-        HarmonySettings settings = m_settings;
-        Contents contents;
-        Reader reader(bytes, contents);
-        if (!reader.run()) return reader.error();
-        if (!apply(contents, song, settings)) return "not enough memory";
         const Status melody = loadProjectMelody(song);
         if (melody != kStatusOk && melody != kStatusKeyNotRecognised)
             return "its melody is refused with status " + std::to_string(melody);

@@ -73,11 +73,11 @@ public:
 
     const std::filesystem::path& fileName() const { return m_fileName; }
 
+private:
     // Why bytes written by save() would not open again as a project with an
     // accepted melody; empty when they would.
     std::string reopenProblem(std::span<const std::byte> bytes) const;
 
-private:
     std::filesystem::path m_fileName;
     TSong& m_song;
     HarmonySettings& m_settings;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,5 +23,14 @@ struct FileBytes {
 };
 
 FileBytes readFileBytes(const std::filesystem::path& file, std::uintmax_t maxBytes);
+
+// Opens a file from outside for reading. Only a regular file is opened: a FIFO,
+// a device or a folder is refused before anything waits on it (the open does
+// not block). On failure the stream is null and reason says why.
+struct InputFile {
+    std::FILE* stream = nullptr;
+    std::string reason;
+};
+InputFile openInputFile(const std::filesystem::path& file);
 
 } // namespace korvanta

@@ -52,7 +52,7 @@ constexpr std::int32_t kMeterWordsWritten = 10;
 constexpr std::int32_t kMeterWordsNeeded = 9;
 
 // A position's bar is 16 bits, so no song has more bars than this.
-constexpr std::int32_t kMaxBarCount = 0x10000;
+constexpr std::int32_t kMaxBarCount = kMaxSongBars;
 // The ticks per quarter note a MIDI file may declare (no SMPTE timing).
 constexpr std::int32_t kMinTicksPerQuarter = 16;
 constexpr std::int32_t kMaxTicksPerQuarter = 0x7FFF;

@@ -1,11 +1,15 @@
 #include "alg/midi/MidiFileIO.h"
 
+#include "project/FileBytes.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <sys/types.h>
+#include <system_error>
 
 namespace korvanta {
 
@@ -28,9 +32,20 @@ MidiFileIO::MidiFileIO(const char* fileName, BufferMode mode, std::uint32_t buff
                        Access access)
     : m_writeMode(access == Access::Write) {
     m_fileName = fileName ? fileName : "";
-    m_file = fileName ? std::fopen(fileName, m_writeMode ? "wb" : "rb") : nullptr;
+    std::string reason;
+    if (!fileName) {
+        reason = "no file name";
+    } else if (m_writeMode) {
+        m_file = std::fopen(fileName, "wb");
+        if (!m_file) reason = std::error_code(errno, std::generic_category()).message();
+    } else {
+        // Only a regular file is read: a FIFO or a device could block for ever.
+        InputFile input = openInputFile(fileName);
+        m_file = input.stream;
+        reason = std::move(input.reason);
+    }
     if (!m_file) {
-        reportError("cannot open file %s", m_fileName.c_str());
+        reportError("cannot open file %s: %s", m_fileName.c_str(), reason.c_str());
         return;
     }
     m_ownsFile = true;

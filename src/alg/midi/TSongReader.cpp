@@ -47,6 +47,7 @@ bool TSongReader::readheader() {
     meter.SetDivision(division());
     // A file without a time signature is in 4/4.
     meter.AddMeter(0, 4, 4);
+    m_barLimitTicks = -1;
     return true;
 }
 
@@ -98,6 +99,7 @@ void TSongReader::ontimesig(int numerator, int denominator, int clocksPerClick,
         meter.ReplaceLastMeter(num, den);
     else
         meter.AddMeter(firstBar, num, den);
+    m_barLimitTicks = -1; // the new meter moves the last bar
     appendMeta(kMetaTimeSignature,
                packEventBytes(num, den, static_cast<std::uint8_t>(clocksPerClick),
                               static_cast<std::uint8_t>(thirtySecondsPerQuarter)));
@@ -152,6 +154,15 @@ void TSongReader::onnoteon(int channel, int pitch, int velocity) {
     if (!m_song || errorFlag()) return;
     if (channel < 0 || channel >= kNoteListCount || pitch < 0 || pitch >= kPitchCount) return;
     noteChannel(channel);
+    if (m_barLimitTicks < 0) m_barLimitTicks = m_song->meter().BarStart(kMaxSongBars);
+    if (nowTicks() >= m_barLimitTicks) {
+        // Past the last bar a position can name: the song ends there, and says so.
+        if (!m_cutAtBarLimit)
+            reportWarning("notes after bar %d are left out: a song holds at most %d bars",
+                          kMaxSongBars, kMaxSongBars);
+        m_cutAtBarLimit = true;
+        return;
+    }
     TNotes& notes = m_song->notes;
     const TBarPos pos = takePosition();
     OpenQueue& queue = m_open[channel * kPitchCount + pitch];

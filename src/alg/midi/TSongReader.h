@@ -74,6 +74,9 @@ private:
     Status m_multiChannel = 0;
     TBarPos m_position;
     std::int32_t m_currentBar = 0;
+    // Where bar kMaxSongBars starts; -1 until needed after a meter change.
+    std::int64_t m_barLimitTicks = -1;
+    bool m_cutAtBarLimit = false;
 };
 
 // What one load of a MIDI file reports besides the filled song.

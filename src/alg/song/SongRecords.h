@@ -10,6 +10,10 @@
 namespace korvanta {
 
 // A musical position: bar and beat from 0, ticks within the beat.
+// The most bars a song holds (a position keeps its bar in 16 bits); the MIDI
+// reader leaves out notes that start later.
+constexpr std::int32_t kMaxSongBars = 0x10000;
+
 struct TBarPos {
     std::uint16_t bar = 0;
     std::uint8_t beat = 0;

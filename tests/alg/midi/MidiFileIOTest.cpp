@@ -2,10 +2,13 @@
 
 #include "alg/midi/MidiTestSupport.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvanta::test {
 namespace {
@@ -112,7 +115,25 @@ TEST(MidiFileIO, ReportsFileThatCannotBeOpened) {
     EXPECT_TRUE(io.errorFlag());
     EXPECT_EQ(io.readbytes(1), nullptr);
     EXPECT_STREQ(io.message(), "error: out of memory\n");
-    EXPECT_EQ(io.diagnostics().front(), "error: cannot open file " + missing + "\n");
+    EXPECT_EQ(io.diagnostics().front(),
+              "error: cannot open file " + missing + ": No such file or directory\n");
+}
+
+TEST(MidiFileIO, RefusesWhatIsNoRegularFileWithoutWaiting) {
+    // A folder, and a FIFO no one writes to: opening that for reading would
+    // wait for a writer for ever.
+    const std::string folder = ::testing::TempDir();
+    MidiFileIO dir(folder.c_str());
+    EXPECT_FALSE(dir.isOpen());
+    EXPECT_NE(dir.diagnostics().front().find("it is a folder"), std::string::npos);
+
+    const std::string fifo = folder + "korvanta_fifo_" + std::to_string(getpid()) + ".mid";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    MidiFileIO io(fifo.c_str());
+    EXPECT_FALSE(io.isOpen());
+    EXPECT_EQ(io.diagnostics().front(),
+              "error: cannot open file " + fifo + ": not a regular file\n");
+    std::remove(fifo.c_str());
 }
 
 TEST(MidiFileIO, LeavesCallersStreamOpen) {

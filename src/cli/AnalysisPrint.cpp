@@ -34,8 +34,7 @@ int songKey(const TuneRun& run) {
 
 void printAnalysisText(std::ostream& out, const TuneRun& run) {
     out << "file: " << run.path << "\n";
-    out << "status: " << run.status << (run.message.empty() ? "" : " (see the message below)")
-        << "\n";
+    out << "status: " << run.status << "\n";
     const TSong* song = run.master ? run.master->song() : nullptr;
     if (song) {
         const TMeterMap& m = song->meter();
@@ -63,7 +62,9 @@ void printAnalysisText(std::ostream& out, const TuneRun& run) {
     }
     if (showsHarmony(run))
         out << "style: "
-            << (run.styleName.empty() ? std::string("none (block chords)") : run.styleName) << "\n";
+            << (run.styleName.empty() ? std::string("none (block chords)")
+                                      : printable(run.styleName))
+            << "\n";
     if (showsHarmony(run)) {
         out << "bar  chord    main                 additional\n";
         for (int bar = 0; bar < song->barCount; ++bar) {
@@ -83,7 +84,6 @@ void printAnalysisText(std::ostream& out, const TuneRun& run) {
             out << line;
         }
     }
-    if (!run.message.empty()) out << "\n" << run.message << "\n";
 }
 
 void printAnalysisJson(std::ostream& out, const TuneRun& run) {
@@ -144,6 +144,10 @@ void printAnalysisJson(std::ostream& out, const TuneRun& run) {
             json.field("play", h ? h->play : 0).endObject();
         }
     }
+    json.endArray();
+    json.key("readerWarnings").beginArray();
+    for (const std::string& warning : run.warnings)
+        json.value(warning);
     json.endArray();
     json.endObject();
     out << "\n";

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <string_view>
 
 namespace korvanta::cli {
 
@@ -56,6 +57,8 @@ constexpr OptionSpec kOptions[] = {
     {"--key", true, true, true, true},
     {"--ambiguous", true, true, true, true},
     {"--reharmonize", false, true, true, true},
+    {"--strict", false, true, true, true},
+    {"--force", false, false, true},
     {"-o", true, false, true},
     {"--outdir", true, false, true},
     {"--export", true, false, true},
@@ -69,6 +72,25 @@ constexpr OptionSpec kOptions[] = {
     {"--styles", true, true, true, true, true},
     {"--meter", true, false, false, false, true},
 };
+
+constexpr std::string_view kProjectExtension = ".kvt";
+
+bool endsWithSeparator(const std::string& path) {
+    return !path.empty() && path.back() == '/';
+}
+
+bool hasProjectExtension(const std::string& path) {
+    return path.size() > kProjectExtension.size() &&
+           lower(path.substr(path.size() - kProjectExtension.size())) == kProjectExtension;
+}
+
+// An output file named by an option: never empty, never a folder.
+std::string checkOutputFile(const std::string& option, const std::string& value) {
+    if (value.empty()) return option + " needs a file name";
+    if (endsWithSeparator(value) || value == "." || value == "..")
+        return option + " needs a file name, not the folder '" + value + "'";
+    return {};
+}
 
 constexpr int kMinTempoBpm = 8; // the tempo controls' range
 constexpr int kMaxTempoBpm = 255;
@@ -86,6 +108,10 @@ std::string applyOption(CliCommand& cmd, const std::string& name, const std::str
         cmd.json = true;
     } else if (name == "--reharmonize") {
         cmd.reharmonize = true;
+    } else if (name == "--strict") {
+        cmd.strict = true;
+    } else if (name == "--force") {
+        cmd.force = true;
     } else if (name == "--channel") {
         const auto channel = parseInt(value);
         if (!channel || *channel < 0 || *channel > 15)
@@ -119,15 +145,15 @@ std::string applyOption(CliCommand& cmd, const std::string& name, const std::str
         else
             return "--ambiguous needs major or minor, not '" + value + "'";
     } else if (name == "-o") {
-        cmd.output = value;
-    } else if (name == "--outdir") {
-        cmd.outdir = value;
-    } else if (name == "--export") {
-        cmd.exportPath = value;
-    } else if (name == "--export-dir") {
-        cmd.exportDir = value;
-    } else if (name == "--wav") {
-        cmd.wavPath = value;
+        if (std::string error = checkOutputFile(name, value); !error.empty()) return error;
+        // Only a .kvt file opens as a project again.
+        cmd.output = hasProjectExtension(value) ? value : value + std::string(kProjectExtension);
+    } else if (name == "--outdir" || name == "--export-dir") {
+        if (value.empty()) return name + " needs a folder";
+        (name == "--outdir" ? cmd.outdir : cmd.exportDir) = value;
+    } else if (name == "--export" || name == "--wav") {
+        if (std::string error = checkOutputFile(name, value); !error.empty()) return error;
+        (name == "--export" ? cmd.exportPath : cmd.wavPath) = value;
     } else if (name == "--tempo") {
         const auto bpm = parseInt(value);
         if (!bpm || *bpm < kMinTempoBpm || *bpm > kMaxTempoBpm)
@@ -230,6 +256,8 @@ std::string usageText() {
            "                             relative minor alike (asked on a terminal otherwise)\n"
            "  --reharmonize              harmonize a project file afresh instead of keeping\n"
            "                             its stored chords\n"
+           "  --strict                   count a file with reader warnings (for example one\n"
+           "                             cut short) as failed instead of going on\n"
            "  --style ID|NAME|auto|none  the accompaniment style: an identifier or name from\n"
            "                             'korvanta-cli styles', auto (the default: the\n"
            "                             song's stored style, else the default style for\n"
@@ -241,9 +269,12 @@ std::string usageText() {
            "                             data folder)\n"
            "  --json                     analyze: print one JSON object\n"
            "options of harmonize:\n"
-           "  -o OUT.kvt                 the project to write (one input file only)\n"
+           "  -o OUT.kvt                 the project to write (one input file only; .kvt\n"
+           "                             is added when missing)\n"
            "  --outdir DIR               write NAME.kvt for every input into DIR\n"
-           "                             (default: beside each input)\n"
+           "                             (default: beside each input; a project already\n"
+           "                             there is kept unless --force is given)\n"
+           "  --force                    replace a project beside its input\n"
            "  --export OUT.mid           also export a MIDI file (one input file only)\n"
            "  --export-dir DIR           also export NAME_kvta.mid for every input into DIR\n"
            "  --wav OUT.wav              also render melody and chords through the built-in\n"
@@ -257,6 +288,8 @@ std::string usageText() {
            "  --output NAME              a system MIDI port instead of the built-in synth\n"
            "  --list-outputs             print the outputs: the built-in synth and the\n"
            "                             system's MIDI ports\n"
+           "\n"
+           "A '--' ends the options: every argument after it is a file.\n"
            "\n"
            "exit codes: 0 success, 1 a file could not be read, harmonized or written,\n"
            "2 wrong arguments\n";
@@ -288,8 +321,17 @@ CliParse parseArguments(const std::vector<std::string>& args) {
         out.error = "unknown command '" + name + "'";
         return out;
     }
+    bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (optionsEnded) {
+            cmd.files.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true; // what follows are file names, even "-dash.mid"
+            continue;
+        }
         if (a == "--help" || a == "-h") {
             out.command = CliCommand{};
             return out;

@@ -29,6 +29,8 @@ struct CliCommand {
     std::optional<int> key;
     AmbiguousAnswer ambiguous = AmbiguousAnswer::Ask;
     bool reharmonize = false; // analyze a project afresh instead of printing it
+    bool strict = false;      // a file the reader had to mend counts as failed
+    bool force = false;       // harmonize: replace a project beside its input
     std::string output;       // harmonize: the project file to write (-o)
     std::string outdir;       // harmonize: the folder for one project per input
     std::string exportPath;   // harmonize: also export a MIDI file

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "AnalysisPrint.h"
+#include "OutputCheck.h"
 #include "PlayProgress.h"
 #include "SongDump.h"
 #include "StyleOption.h"
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -36,22 +38,6 @@ Answer askOnTerminal(const std::string& question) {
     if (line[0] == 'y' || line[0] == 'Y') return Answer::Yes;
     if (line[0] == 'n' || line[0] == 'N') return Answer::No;
     return Answer::Cancel;
-}
-
-std::filesystem::path projectPathFor(const CliCommand& cmd, const std::filesystem::path& input) {
-    if (!cmd.output.empty()) return cmd.output;
-    std::filesystem::path name = input.filename();
-    name.replace_extension(".kvt");
-    if (!cmd.outdir.empty()) return std::filesystem::path(cmd.outdir) / name;
-    return input.parent_path() / name;
-}
-
-std::filesystem::path exportPathFor(const CliCommand& cmd, const std::filesystem::path& input) {
-    if (!cmd.exportPath.empty()) return cmd.exportPath;
-    if (cmd.exportDir.empty()) return {};
-    std::filesystem::path name = input.filename();
-    name.replace_extension(".mid");
-    return std::filesystem::path(cmd.exportDir) / exportFileName(name.string());
 }
 
 void drawProgress(std::ostream& err, std::size_t done, std::size_t total, const std::string& name) {
@@ -146,10 +132,17 @@ bool settleStyle(const CliCommand& cmd, StyleContext& styles, TuneRun& run) {
 
 int runDump(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     const std::string& file = cmd.files.front();
+    if (const std::string problem = inputProblem(file); !problem.empty()) {
+        err << "korvanta-cli: cannot open '" << printable(file) << "': " << problem << "\n";
+        return kExitFailed;
+    }
     TSong song;
     const MidiLoadResult load = loadMidiFile(song, file);
     if (!load.opened) {
-        err << "korvanta-cli: cannot open '" << file << "'\n";
+        err << "korvanta-cli: cannot open '" << printable(file) << "'";
+        if (!load.diagnostics.empty())
+            err << ": " << load.diagnostics.front().substr(0, load.diagnostics.front().find('\n'));
+        err << "\n";
         return kExitFailed;
     }
     if (cmd.json)
@@ -167,8 +160,19 @@ int runDump(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
 int runAnalyze(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     StyleContext styles;
     if (!loadStyles(cmd, styles, err)) return kExitFailed;
-    const std::unique_ptr<TuneRun> run = runTune(cmd, cmd.files.front(), err, askOnTerminal);
+    const std::string& file = cmd.files.front();
+    if (const std::string problem = inputProblem(file); !problem.empty()) {
+        err << "korvanta-cli: " << printable(file) << ": " << problem << "\n";
+        return kExitFailed;
+    }
+    const std::unique_ptr<TuneRun> run = runTune(cmd, file, err, askOnTerminal);
     settleStyle(cmd, styles, *run);
+    if (!run->message.empty())
+        err << "korvanta-cli: " << printable(file) << ": " << run->message << "\n";
+    // A failure after a clean harmony sequence (a style that does not fit,
+    // --strict) has no status of its own; printing "status: 0" would
+    // contradict the exit code, so only the message stands.
+    if (!run->harmonized && run->status == kStatusOk) return kExitFailed;
     if (cmd.json)
         printAnalysisJson(out, *run);
     else
@@ -176,11 +180,86 @@ int runAnalyze(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     return run->harmonized ? kExitOk : kExitFailed;
 }
 
+namespace {
+
+// What became of one input of a harmonize run.
+struct FileOutcome {
+    std::string problem; // empty when every output was written
+    bool warned = false; // the reader had to mend the file
+};
+
+// Writes the outputs of a harmonized tune: the project, then the export and
+// the WAV file; the first failure ends it. Says what was written on out.
+std::string writeOutputs(TuneRun& run, const PlannedOutputs& plan, std::ostream& out) {
+    ChordMaster& master = *run.master;
+    if (master.saveProjectFile(plan.project.string()) != kStatusOk) return master.projectMessage();
+    out << printable(plan.input.string()) << " -> " << printable(plan.project.string());
+    std::string problem;
+    if (!plan.exported.empty()) {
+        if (master.Export(plan.exported.string()) != kStatusOk)
+            problem = "the MIDI export " + plan.exported.string() +
+                      " could not be written: " + master.projectMessage();
+        else
+            out << ", " << printable(plan.exported.string());
+    }
+    if (!plan.wav.empty() && problem.empty()) {
+        TSong& song = *master.song();
+        song.BuildChordNotes();
+        const MidiResult wav = renderSongToWav(song, plan.wav.string());
+        if (!wav)
+            problem = "the WAV file " + plan.wav.string() + " could not be rendered: " +
+                      (wav.errorText().empty() ? "Unknown Error" : wav.errorText());
+        else
+            out << ", " << printable(plan.wav.string());
+    }
+    const int key = master.mainKey();
+    out << " (key " << (key >= 0 ? KeyLongName(key) : "unknown") << ", " << master.song()->barCount
+        << " bars, "
+        << (run.styleName.empty() ? std::string("block chords")
+                                  : "style " + printable(run.styleName))
+        << ")\n";
+    return problem;
+}
+
+FileOutcome harmonizeOne(const CliCommand& cmd, StyleContext& styles, const PlannedOutputs& plan,
+                         std::ostream& out, std::ostream& warnings) {
+    FileOutcome outcome;
+    if (std::string problem = inputProblem(plan.input.string()); !problem.empty()) {
+        outcome.problem = problem;
+        return outcome;
+    }
+    if (std::string problem = existingProjectProblem(cmd, plan); !problem.empty()) {
+        outcome.problem = problem;
+        return outcome;
+    }
+    try {
+        const std::unique_ptr<TuneRun> run =
+            runTune(cmd, plan.input.string(), warnings, askOnTerminal);
+        outcome.warned = !run->warnings.empty();
+        settleStyle(cmd, styles, *run);
+        outcome.problem = run->harmonized ? writeOutputs(*run, plan, out) : run->message;
+        if (outcome.problem.empty() && !run->harmonized)
+            outcome.problem = "could not be harmonized";
+    } catch (const std::bad_alloc&) {
+        outcome.problem = kOutOfMemoryText;
+    }
+    return outcome;
+}
+
+} // namespace
+
 int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
-    const std::size_t total = cmd.files.size();
+    const std::vector<PlannedOutputs> plan = planOutputs(cmd);
+    // Nothing is written while any two files of the run collide.
+    if (const std::string conflict = outputConflict(plan); !conflict.empty()) {
+        err << "korvanta-cli: " << printable(conflict) << "; nothing was written\n";
+        return kExitUsage;
+    }
+    const std::size_t total = plan.size();
     // The progress bar redraws one line, so only a terminal gets it.
     const bool many = total > 1 && isatty(STDERR_FILENO);
     std::size_t succeeded = 0;
+    std::size_t warned = 0;
     std::vector<std::string> failures;
     StyleContext styles;
     if (!loadStyles(cmd, styles, err)) return kExitFailed;
@@ -188,58 +267,26 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
         std::error_code ec;
         if (!dir.empty()) std::filesystem::create_directories(dir, ec);
         if (ec) {
-            err << "korvanta-cli: cannot create the folder " << dir << ": " << ec.message() << "\n";
+            err << "korvanta-cli: cannot create the folder " << printable(dir) << ": "
+                << ec.message() << "\n";
             return kExitFailed;
         }
     }
     for (std::size_t i = 0; i < total; ++i) {
-        const std::filesystem::path input = cmd.files[i];
-        if (many) drawProgress(err, i, total, input.filename().string());
+        const std::string input = plan[i].input.string();
+        if (many) drawProgress(err, i, total, printable(plan[i].input.filename().string()));
         // Warnings of one file are collected so the progress bar stays on one line.
         std::ostringstream warnings;
-        const std::unique_ptr<TuneRun> run = runTune(cmd, input.string(), warnings, askOnTerminal);
-        settleStyle(cmd, styles, *run);
-        std::string problem = run->message;
-        if (run->harmonized) {
-            const std::filesystem::path project = projectPathFor(cmd, input);
-            if (run->master->saveProjectFile(project.string()) != kStatusOk) {
-                problem = run->master->projectMessage();
-            } else {
-                out << input.string() << " -> " << project.string();
-                const std::filesystem::path exported = exportPathFor(cmd, input);
-                if (!exported.empty()) {
-                    if (run->master->Export(exported.string()) != kStatusOk)
-                        problem = "the MIDI export " + exported.string() +
-                                  " could not be written: " + run->master->projectMessage();
-                    else
-                        out << ", " << exported.string();
-                }
-                if (!cmd.wavPath.empty() && problem.empty()) {
-                    TSong& song = *run->master->song();
-                    song.BuildChordNotes();
-                    const MidiResult wav = renderSongToWav(song, cmd.wavPath);
-                    if (!wav)
-                        problem = "the WAV file " + cmd.wavPath + " could not be rendered: " +
-                                  (wav.errorText().empty() ? "Unknown Error" : wav.errorText());
-                    else
-                        out << ", " << cmd.wavPath;
-                }
-                const int key = run->master->mainKey();
-                out << " (key " << (key >= 0 ? KeyLongName(key) : "unknown") << ", "
-                    << run->master->song()->barCount << " bars, "
-                    << (run->styleName.empty() ? std::string("block chords")
-                                               : "style " + run->styleName)
-                    << ")\n";
-            }
-        }
+        const FileOutcome outcome = harmonizeOne(cmd, styles, plan[i], out, warnings);
         if (many && !warnings.str().empty()) err << "\r\x1b[K";
         err << warnings.str();
-        if (problem.empty()) {
+        if (outcome.problem.empty()) {
             ++succeeded;
+            if (outcome.warned) ++warned;
         } else {
             if (many) err << "\r\x1b[K";
-            err << "korvanta-cli: " << input.string() << ": " << problem << "\n";
-            failures.push_back(input.string());
+            err << "korvanta-cli: " << printable(input) << ": " << outcome.problem << "\n";
+            failures.push_back(input);
         }
     }
     if (many) {
@@ -248,10 +295,11 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     }
     if (total > 1) {
         out << "harmonized " << succeeded << " of " << total << " files";
+        if (warned > 0) out << " (" << warned << " with warnings)";
         if (!failures.empty()) {
             out << "; failed:";
             for (const std::string& f : failures)
-                out << " " << f;
+                out << " " << printable(f);
         }
         out << "\n";
     }
@@ -265,6 +313,10 @@ namespace korvanta::cli {
 int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     if (cmd.listOutputs) return listOutputs(out, err);
     const std::string& file = cmd.files.front();
+    if (const std::string problem = inputProblem(file); !problem.empty()) {
+        err << "korvanta-cli: " << printable(file) << ": " << problem << "\n";
+        return kExitFailed;
+    }
     StyleContext styles;
     if (!loadStyles(cmd, styles, err)) return kExitFailed;
     const std::unique_ptr<TuneRun> run = runTune(cmd, file, err, askOnTerminal);
@@ -280,7 +332,7 @@ int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     // The chords part starts on the song's program for it (a style's instrument).
     if (const std::int32_t program = song.QueryMeta(0xC0 | kChordList, 0); program >= 0)
         mix.setProgram(kChordList, static_cast<std::uint8_t>(program));
-    if (!run->styleName.empty()) err << "style: " << run->styleName << "\n";
+    if (!run->styleName.empty()) err << "style: " << printable(run->styleName) << "\n";
     PlayPositions positions;
     const bool loop = !cmd.loopFrom.empty();
     if (loop) {
@@ -374,6 +426,38 @@ int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     else
         out << "played " << file << "\n";
     return kExitOk;
+}
+
+int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const CliParse parsed = parseArguments(args);
+    if (!parsed.command) {
+        err << "korvanta-cli: " << printable(parsed.error) << "\n\n" << usageText();
+        return kExitUsage;
+    }
+    try {
+        switch (parsed.command->kind) {
+        case CommandKind::Help:
+            out << usageText();
+            return kExitOk;
+        case CommandKind::Dump:
+            return runDump(*parsed.command, out, err);
+        case CommandKind::Analyze:
+            return runAnalyze(*parsed.command, out, err);
+        case CommandKind::Harmonize:
+            return runHarmonize(*parsed.command, out, err);
+        case CommandKind::Play:
+            return runPlay(*parsed.command, out, err);
+        case CommandKind::Styles:
+            return runStyles(*parsed.command, out, err);
+        }
+    } catch (const std::bad_alloc&) {
+        err << "korvanta-cli: " << kOutOfMemoryText << "\n";
+        return kExitFailed;
+    } catch (const std::exception& e) {
+        err << "korvanta-cli: " << printable(e.what()) << "\n";
+        return kExitFailed;
+    }
+    return kExitUsage;
 }
 
 } // namespace korvanta::cli

@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 #include "JsonWriter.h"
+#include "TuneRun.h"
 #include "styles/StyleChoice.h"
 #include "styles/StyleFiles.h"
 
@@ -64,12 +65,12 @@ bool loadStyles(const CliCommand& cmd, StyleContext& styles, std::ostream& err) 
     styles.folder = stylesFolder(cmd);
     const StyleLibraryStatus status = styles.library.load(styles.folder);
     if (status == StyleLibraryStatus::StyleFailed)
-        err << "korvanta-cli: warning: the style library is incomplete: " << styles.library.error()
-            << "\n";
+        err << "korvanta-cli: warning: the style library is incomplete: "
+            << printable(styles.library.error()) << "\n";
     if (styles.library.loaded()) return true;
     if (!cmd.style.empty()) {
         err << "korvanta-cli: no style library in " << styles.folder.string() << ": "
-            << styles.library.error() << " (give its folder with --styles DIR)\n";
+            << printable(styles.library.error()) << " (give its folder with --styles DIR)\n";
         return false;
     }
     err << "korvanta-cli: note: no style library in " << styles.folder.string()
@@ -105,13 +106,13 @@ StyleOutcome applyStyleOption(const CliCommand& cmd, StyleContext& styles, TSong
         chosen = styles.library.byName(cmd.style, &id);
     }
     if (!chosen) {
-        outcome.error = "there is no style '" + cmd.style + "' in " + styles.folder.string() +
-                        " (korvanta-cli styles lists them)";
+        outcome.error = "there is no style '" + printable(cmd.style) + "' in " +
+                        styles.folder.string() + " (korvanta-cli styles lists them)";
         return outcome;
     }
     const SongMeter meter = songMeter(song);
     if (!styleFitsMeter(chosen->style, meter.numerator, meter.denominator)) {
-        outcome.error = "the style " + chosen->entry.name + " (" +
+        outcome.error = "the style " + printable(chosen->entry.name) + " (" +
                         meterListText(chosen->style.meters) + ") does not fit the meter " +
                         std::to_string(meter.numerator) + "/" + std::to_string(meter.denominator);
         return outcome;
@@ -132,13 +133,13 @@ int runStyles(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     // Every group, including the one the style dialog does not show.
     library.load(folder, 7);
     if (!library.loaded()) {
-        err << "korvanta-cli: no style library in " << folder.string() << ": " << library.error()
-            << "\n";
+        err << "korvanta-cli: no style library in " << folder.string() << ": "
+            << printable(library.error()) << "\n";
         return kExitFailed;
     }
     if (library.status() == StyleLibraryStatus::StyleFailed)
-        err << "korvanta-cli: warning: the style library is incomplete: " << library.error()
-            << "\n";
+        err << "korvanta-cli: warning: the style library is incomplete: "
+            << printable(library.error()) << "\n";
     const bool filtered = cmd.meterFilter.has_value();
     JsonWriter json(out);
     if (cmd.json)
@@ -170,7 +171,7 @@ int runStyles(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
             }
             char line[160];
             std::snprintf(line, sizeof line, "%-6s  %5zu  %-8d  %-15s  %5d  %s\n", groupName(g), i,
-                          id, styles[i].entry.name.c_str(), s.beatsPerBar(),
+                          id, printable(styles[i].entry.name).c_str(), s.beatsPerBar(),
                           meterListText(s.meters).c_str());
             out << line;
         }

@@ -32,6 +32,13 @@ std::string channelList(const MelodyChannelChoice& choice) {
 bool loadMidi(TuneRun& run, const CliCommand& cmd) {
     ChordMaster& m = *run.master;
     run.status = m.loadMidiFile();
+    if (run.status != kStatusSeveralChannels && cmd.channel && m.melodyChannel() >= 0 &&
+        m.melodyChannel() != *cmd.channel) {
+        run.message = "--channel " + std::to_string(*cmd.channel) +
+                      ": this file has notes on channel " + std::to_string(m.melodyChannel()) +
+                      " only; that is its melody";
+        return false;
+    }
     if (run.status == kStatusSeveralChannels) {
         if (cmd.channel) {
             run.status = m.prepareMelodyChannel(*cmd.channel);
@@ -73,6 +80,23 @@ std::string terminalText(std::string_view text) {
     return out;
 }
 
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::unique_ptr<TuneRun> runTune(const CliCommand& cmd, const std::string& path, std::ostream& warn,
                                  AskFunction ask) {
     auto run = std::make_unique<TuneRun>();
@@ -103,6 +127,16 @@ std::unique_ptr<TuneRun> runTune(const CliCommand& cmd, const std::string& path,
         if (const auto& d = m.loadDiagnostics(); !d.empty())
             for (const std::string& line : d)
                 run->message += "\n  " + line.substr(0, line.find('\n'));
+        return run;
+    }
+
+    for (const std::string& line : m.loadDiagnostics()) {
+        std::string text = line.substr(0, line.find('\n'));
+        warn << "korvanta-cli: " << printable(path) << ": " << printable(text) << "\n";
+        run->warnings.push_back(std::move(text));
+    }
+    if (cmd.strict && !run->warnings.empty()) {
+        run->message = "the file was read with warnings, and --strict counts that as a failure";
         return run;
     }
 

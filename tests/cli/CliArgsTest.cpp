@@ -194,3 +194,32 @@ TEST(CliArgs, StyleOptionsAndTheStylesCommand) {
         EXPECT_FALSE(bad.error.empty());
     }
 }
+
+TEST(CliArgs, ProjectNamesEndInKvtAndOutputsNeedAFileName) {
+    EXPECT_EQ(parseArguments({"harmonize", "a.mid", "-o", "out"}).command->output, "out.kvt");
+    EXPECT_EQ(parseArguments({"harmonize", "a.mid", "-o", "out.txt"}).command->output,
+              "out.txt.kvt");
+    EXPECT_EQ(parseArguments({"harmonize", "a.mid", "-o", "Out.KVT"}).command->output, "Out.KVT");
+    EXPECT_EQ(parseArguments({"harmonize", "a.mid", "-o", ".kvt"}).command->output, ".kvt.kvt");
+    for (const char* option : {"-o", "--export", "--wav"}) {
+        for (const char* value : {"", "dir/", ".", ".."}) {
+            const CliParse p = parseArguments({"harmonize", "a.mid", option, value});
+            EXPECT_FALSE(p.command) << option << " '" << value << "'";
+            EXPECT_NE(p.error.find(option), std::string::npos) << p.error;
+        }
+    }
+    EXPECT_FALSE(parseArguments({"harmonize", "a.mid", "--outdir", ""}).command);
+    EXPECT_FALSE(parseArguments({"harmonize", "a.mid", "--export-dir", ""}).command);
+}
+
+TEST(CliArgs, DoubleDashEndsTheOptions) {
+    CliParse p = parseArguments({"harmonize", "--force", "--", "-dash.mid", "--strict"});
+    ASSERT_TRUE(p.command) << p.error;
+    EXPECT_TRUE(p.command->force);
+    EXPECT_FALSE(p.command->strict);
+    EXPECT_EQ(p.command->files, (std::vector<std::string>{"-dash.mid", "--strict"}));
+    EXPECT_FALSE(parseArguments({"analyze", "-dash.mid"}).command);
+    // --force only makes sense where projects are written.
+    EXPECT_FALSE(parseArguments({"analyze", "a.mid", "--force"}).command);
+    EXPECT_TRUE(parseArguments({"analyze", "a.mid", "--strict"}).command);
+}

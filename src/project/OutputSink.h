@@ -6,8 +6,11 @@
 // refused. MemorySink keeps the bytes (tests, fuzzing). AtomicFileSink writes
 // a temporary file beside the target and renames it over the target only on
 // commit; when it is destroyed uncommitted, or a write or the commit fails,
-// the temporary file is removed and the target stays as it was. A sink is
-// owned by the one save that uses it, on that save's thread; sizes in bytes.
+// the temporary file is removed and the target stays as it was. The new file
+// keeps the permissions of the one it replaces, and commit() syncs the bytes
+// to disk before the rename, so a power cut leaves the old file or the whole
+// new one. A sink is owned by the one save that uses it, on that save's
+// thread; sizes in bytes.
 
 #include <cstddef>
 #include <cstdio>
@@ -48,7 +51,10 @@ private:
 
 class AtomicFileSink : public OutputSink {
 public:
-    // Creates the temporary file at once; isOpen() tells whether that worked.
+    // Creates the temporary file TARGET.save-PID-NUMBER.tmp at once; isOpen()
+    // tells whether that worked. A target that is a folder or has no file name
+    // is refused. Before that, such files in the same folder whose process no
+    // longer runs (leftovers of a save that was killed) are removed.
     explicit AtomicFileSink(std::filesystem::path target);
     ~AtomicFileSink() override;
     AtomicFileSink(const AtomicFileSink&) = delete;

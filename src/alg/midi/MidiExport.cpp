@@ -3,14 +3,12 @@
 #include "alg/harmony/ChordVocabulary.h"
 #include "alg/midi/MidiFileIO.h"
 #include "alg/song/Keys.h"
+#include "project/OutputSink.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <limits>
-#include <system_error>
+#include <span>
 
 namespace korvanta {
 
@@ -21,7 +19,6 @@ namespace {
 constexpr std::int64_t kMaxFileTicks = 0x0FFFFFFF;
 constexpr int kMaxDivision = 0x7FFF;
 constexpr std::uint32_t kMaxTempo = 0xFFFFFF;
-constexpr int kTempFileAttempts = 16;
 
 // Order of events at the same tick: meta events, then channel events, then
 // note-offs, then note-ons, so that a note ending where the next one of the
@@ -436,22 +433,6 @@ MidiExportResult writeBytes(const Bytes& bytes, std::FILE* stream) {
     return result;
 }
 
-std::string errnoText(int code) {
-    return std::error_code(code, std::generic_category()).message();
-}
-
-// A name beside target that no file has yet; the caller creates it exclusively.
-std::string temporaryNameFor(const std::string& target, int attempt) {
-    static std::atomic<std::uint32_t> counter{0};
-    const auto now =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::uint64_t mix = now ^ (std::uint64_t{counter++} << 32) ^
-                              static_cast<std::uint64_t>(attempt) * 0x9E3779B97F4A7C15ull;
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(mix ^ (mix >> 32)));
-    return target + suffix;
-}
-
 } // namespace
 
 PartSetup exportPartSetup(const TSong& song, int part) {
@@ -508,33 +489,12 @@ MidiExportResult exportMidiFile(const TSong& song, const std::string& fileName,
     MidiExportBytes rendered = renderMidiExport(song, title.empty() ? stem : title);
     if (rendered.status != kStatusOk) return failed(rendered.diagnostic);
 
-    std::string temporary;
-    std::FILE* stream = nullptr;
-    int openError = 0;
-    for (int attempt = 0; attempt < kTempFileAttempts && !stream; ++attempt) {
-        temporary = temporaryNameFor(fileName, attempt);
-        errno = 0;
-        stream = std::fopen(temporary.c_str(), "wbx"); // never an existing file
-        openError = errno;
-        if (!stream && openError != EEXIST) break;
-    }
-    if (!stream) return failed("cannot create " + temporary + ": " + errnoText(openError));
-
-    result = writeBytes(rendered.bytes, stream);
-    const bool closed = std::fclose(stream) == 0;
-    std::error_code ignored;
-    if (!result.ok() || !closed) {
-        std::filesystem::remove(temporary, ignored);
-        return failed(
-            "cannot write " + fileName + ": " +
-            (result.ok() ? std::string("write error (may be disk full)") : result.diagnostic));
-    }
-    std::error_code renamed;
-    std::filesystem::rename(temporary, fileName, renamed);
-    if (renamed) {
-        std::filesystem::remove(temporary, ignored);
-        return failed("cannot replace " + fileName + ": " + renamed.message());
-    }
+    // Saved like every other file of the program: beside the target first,
+    // with its permissions, and over it only once complete and on disk.
+    AtomicFileSink sink(fileName);
+    if (!sink.isOpen() || !sink.write(std::as_bytes(std::span(rendered.bytes))) || !sink.commit())
+        return failed(sink.error().empty() ? "cannot write " + fileName : sink.error());
+    result.bytesWritten = static_cast<std::uint32_t>(rendered.bytes.size());
     return result;
 }
 

@@ -7,9 +7,10 @@
 // that owns it (the GUI thread). Times are in the song's ticks; the file's
 // division is the meter map's ticks per quarter note.
 //
-// Saving goes through a temporary file beside the target that replaces the
-// target only once it is complete, so a failed export leaves the previous
-// file as it was and no partial file behind.
+// Saving goes through AtomicFileSink like every save of the program: a
+// temporary file beside the target replaces it only once it is complete and
+// on disk, with the permissions of the file it replaces, so a failed export
+// leaves the previous file as it was and no partial file behind.
 
 #include "alg/song/StatusCodes.h"
 #include "alg/song/TSong.h"
@@ -72,7 +73,8 @@ MidiExportBytes renderMidiExport(const TSong& song, std::string_view title);
 MidiExportResult writeMidiExport(const TSong& song, std::FILE* stream, std::string_view title);
 
 // Exports the song to fileName, replacing it only when the whole file was
-// written. An empty title names the conductor track after the file's stem.
+// written; a failure's diagnostic is the file sink's reason. An empty title
+// names the conductor track after the file's stem.
 MidiExportResult exportMidiFile(const TSong& song, const std::string& fileName,
                                 std::string_view title = {});
 

@@ -292,7 +292,7 @@ std::string usageText() {
            "A '--' ends the options: every argument after it is a file.\n"
            "\n"
            "exit codes: 0 success, 1 a file could not be read, harmonized or written,\n"
-           "2 wrong arguments\n";
+           "2 wrong arguments or outputs that collide\n";
 }
 
 CliParse parseArguments(const std::vector<std::string>& args) {

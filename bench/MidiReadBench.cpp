@@ -4,7 +4,7 @@
 // song of 16 tracks and about 20,000 events (0), a file of ~10 MB in 512 tracks
 // (1), and one of ~10 MB in 16 long tracks (2). libsmf is left out on the last:
 // its load time grows with the square of a track's length (about a minute).
-#include "alg/midi/TSongReader.h"
+#include "alg/song/TSongReader.h"
 #include "support/SmfBuilder.h"
 
 #include <benchmark/benchmark.h>

@@ -2,7 +2,7 @@
 // key, harmonize, save the project and export MIDI, for melodies of 32, 1,000
 // and 10,000 bars. Measured in the same run as its parts (open only; open +
 // analyse + harmonize) so the figures read as ratios.
-#include "alg/harmony/ChordMaster.h"
+#include "session/ChordMaster.h"
 #include "support/SmfBuilder.h"
 
 #include <benchmark/benchmark.h>

@@ -6,9 +6,10 @@
 // synth gives the floor both share. The figures read as ratios within one run.
 //
 //   korvanta_bench_render_memory [MINUTES...]     (default: 2 8 24)
-#include "alg/harmony/ChordMaster.h"
 #include "playback/OfflineRender.h"
 #include "playback/SongRender.h"
+#include "session/ChordMaster.h"
+#include "styles/StyleMaster.h"
 #include "support/SmfBuilder.h"
 
 #include <algorithm>
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         TSong& song = *master.song();
-        song.BuildChordNotes();
+        BuildChordNotes(song);
         const long floorKb = peakKilobytesOf([&] { return floorOnly(song); });
         const long memoryKb = peakKilobytesOf([&] { return inMemory(song, wav); });
         const long streamKb = peakKilobytesOf([&] { return streamed(song, wav); });

@@ -53,7 +53,7 @@ void build(benchmark::State& state, const StyleRecord* style) {
     song.style = style;
     std::int64_t notes = 0;
     for (auto _ : state) {
-        notes = song.BuildChordNotes();
+        notes = BuildChordNotes(song);
         benchmark::DoNotOptimize(song.notes.list(kChordList).data());
     }
     state.SetItemsProcessed(state.iterations() * bars);

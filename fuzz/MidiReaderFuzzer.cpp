@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the MIDI file reader the way the program loads a
 // file, and checks what it stored: positions that convert, notes in range.
-#include "alg/midi/TSongReader.h"
+#include "alg/song/TSongReader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,9 +3,9 @@
 // gives a file that loads again and saves to the same bytes, and so does the
 // song after the melody step and after a harmonization — whatever the program
 // saves, it opens again to the same song.
-#include "alg/harmony/ChordMaster.h"
 #include "alg/song/MelodyChecks.h"
 #include "project/ProjectFile.h"
+#include "session/ChordMaster.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -61,7 +61,7 @@ void checkStyle(std::span<const std::byte> bytes) {
     song.chordOctave = 4;
     song.style = &load.style;
     song.notes.CreateList(kChordList, 50);
-    song.BuildChordNotes();
+    BuildChordNotes(song);
     checkNotes(song.notes);
 }
 

@@ -1,7 +1,7 @@
 #include "AnalysisPrint.h"
 
 #include "JsonWriter.h"
-#include "alg/harmony/ChordVocabulary.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/Keys.h"
 
 #include <cstdio>

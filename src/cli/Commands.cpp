@@ -6,12 +6,13 @@
 #include "SongDump.h"
 #include "StyleOption.h"
 #include "TuneRun.h"
-#include "alg/harmony/ChordVocabulary.h"
-#include "alg/midi/MidiExport.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/Keys.h"
+#include "alg/song/MidiExport.h"
 #include "playback/Player.h"
 #include "playback/RtMidiOutput.h"
 #include "playback/SongRender.h"
+#include "styles/StyleMaster.h"
 
 #include <atomic>
 #include <chrono>
@@ -165,19 +166,21 @@ int runAnalyze(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
         err << "korvanta-cli: " << printable(file) << ": " << problem << "\n";
         return kExitFailed;
     }
-    const std::unique_ptr<TuneRun> run = runTune(cmd, file, err, askOnTerminal);
-    settleStyle(cmd, styles, *run);
-    if (!run->message.empty())
-        err << "korvanta-cli: " << printable(file) << ": " << run->message << "\n";
+    CliQuestions questions(cmd, askOnTerminal);
+    TuneSession session(questions, &styles.library);
+    TuneRun run = runTune(cmd, session, questions, file, err);
+    settleStyle(cmd, styles, run);
+    if (!run.message.empty())
+        err << "korvanta-cli: " << printable(file) << ": " << run.message << "\n";
     // A failure after a clean harmony sequence (a style that does not fit,
     // --strict) has no status of its own; printing "status: 0" would
     // contradict the exit code, so only the message stands.
-    if (!run->harmonized && run->status == kStatusOk) return kExitFailed;
+    if (!run.harmonized && run.status == kStatusOk) return kExitFailed;
     if (cmd.json)
-        printAnalysisJson(out, *run);
+        printAnalysisJson(out, run);
     else
-        printAnalysisText(out, *run);
-    return run->harmonized ? kExitOk : kExitFailed;
+        printAnalysisText(out, run);
+    return run.harmonized ? kExitOk : kExitFailed;
 }
 
 namespace {
@@ -204,7 +207,7 @@ std::string writeOutputs(TuneRun& run, const PlannedOutputs& plan, std::ostream&
     }
     if (!plan.wav.empty() && problem.empty()) {
         TSong& song = *master.song();
-        song.BuildChordNotes();
+        BuildChordNotes(song);
         const MidiResult wav = renderSongToWav(song, plan.wav.string());
         if (!wav)
             problem = "the WAV file " + plan.wav.string() + " could not be rendered: " +
@@ -221,8 +224,9 @@ std::string writeOutputs(TuneRun& run, const PlannedOutputs& plan, std::ostream&
     return problem;
 }
 
-FileOutcome harmonizeOne(const CliCommand& cmd, StyleContext& styles, const PlannedOutputs& plan,
-                         std::ostream& out, std::ostream& warnings) {
+FileOutcome harmonizeOne(const CliCommand& cmd, StyleContext& styles, TuneSession& session,
+                         CliQuestions& questions, const PlannedOutputs& plan, std::ostream& out,
+                         std::ostream& warnings) {
     FileOutcome outcome;
     if (std::string problem = inputProblem(plan.input.string()); !problem.empty()) {
         outcome.problem = problem;
@@ -233,13 +237,11 @@ FileOutcome harmonizeOne(const CliCommand& cmd, StyleContext& styles, const Plan
         return outcome;
     }
     try {
-        const std::unique_ptr<TuneRun> run =
-            runTune(cmd, plan.input.string(), warnings, askOnTerminal);
-        outcome.warned = !run->warnings.empty();
-        settleStyle(cmd, styles, *run);
-        outcome.problem = run->harmonized ? writeOutputs(*run, plan, out) : run->message;
-        if (outcome.problem.empty() && !run->harmonized)
-            outcome.problem = "could not be harmonized";
+        TuneRun run = runTune(cmd, session, questions, plan.input.string(), warnings);
+        outcome.warned = !run.warnings.empty();
+        settleStyle(cmd, styles, run);
+        outcome.problem = run.harmonized ? writeOutputs(run, plan, out) : run.message;
+        if (outcome.problem.empty() && !run.harmonized) outcome.problem = "could not be harmonized";
     } catch (const std::bad_alloc&) {
         outcome.problem = kOutOfMemoryText;
     }
@@ -263,6 +265,10 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     std::vector<std::string> failures;
     StyleContext styles;
     if (!loadStyles(cmd, styles, err)) return kExitFailed;
+    // One session for the whole batch, as one window opens file after file:
+    // the style chosen for one song is offered to the next.
+    CliQuestions questions(cmd, askOnTerminal);
+    TuneSession session(questions, &styles.library);
     for (const std::string& dir : {cmd.outdir, cmd.exportDir}) {
         std::error_code ec;
         if (!dir.empty()) std::filesystem::create_directories(dir, ec);
@@ -277,7 +283,8 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
         if (many) drawProgress(err, i, total, printable(plan[i].input.filename().string()));
         // Warnings of one file are collected so the progress bar stays on one line.
         std::ostringstream warnings;
-        const FileOutcome outcome = harmonizeOne(cmd, styles, plan[i], out, warnings);
+        const FileOutcome outcome =
+            harmonizeOne(cmd, styles, session, questions, plan[i], out, warnings);
         if (many && !warnings.str().empty()) err << "\r\x1b[K";
         err << warnings.str();
         if (outcome.problem.empty()) {
@@ -319,20 +326,22 @@ int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     }
     StyleContext styles;
     if (!loadStyles(cmd, styles, err)) return kExitFailed;
-    const std::unique_ptr<TuneRun> run = runTune(cmd, file, err, askOnTerminal);
-    settleStyle(cmd, styles, *run);
-    if (!run->harmonized) {
+    CliQuestions questions(cmd, askOnTerminal);
+    TuneSession session(questions, &styles.library);
+    TuneRun run = runTune(cmd, session, questions, file, err);
+    settleStyle(cmd, styles, run);
+    if (!run.harmonized) {
         err << "korvanta-cli: " << file << ": "
-            << (run->message.empty() ? "could not be harmonized" : run->message) << "\n";
+            << (run.message.empty() ? "could not be harmonized" : run.message) << "\n";
         return kExitFailed;
     }
-    TSong& song = *run->master->song();
+    TSong& song = *run.master->song();
     ChannelMixState mix;
     song.channelSettings = &mix;
     // The chords part starts on the song's program for it (a style's instrument).
     if (const std::int32_t program = song.QueryMeta(0xC0 | kChordList, 0); program >= 0)
         mix.setProgram(kChordList, static_cast<std::uint8_t>(program));
-    if (!run->styleName.empty()) err << "style: " << printable(run->styleName) << "\n";
+    if (!run.styleName.empty()) err << "style: " << printable(run.styleName) << "\n";
     PlayPositions positions;
     const bool loop = !cmd.loopFrom.empty();
     if (loop) {

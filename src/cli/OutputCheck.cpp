@@ -1,6 +1,6 @@
 #include "OutputCheck.h"
 
-#include "alg/midi/MidiExport.h"
+#include "alg/song/MidiExport.h"
 
 #include <cctype>
 #include <cerrno>

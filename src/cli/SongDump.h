@@ -2,8 +2,8 @@
 // Prints a song as korvanta-cli's dump command shows it: as text for people or
 // as one JSON object for scripts.
 
-#include "alg/midi/TSongReader.h"
 #include "alg/song/TSong.h"
+#include "alg/song/TSongReader.h"
 
 #include <ostream>
 #include <string>

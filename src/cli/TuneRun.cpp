@@ -1,6 +1,6 @@
 #include "TuneRun.h"
 
-#include "ui/MsgList.h"
+#include "messages/MsgList.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,9 +18,9 @@ std::string lowerExtension(const std::string& path) {
     return ext;
 }
 
-std::string channelList(const MelodyChannelChoice& choice) {
+std::string channelList(const std::vector<ChannelOption>& channels) {
     std::string text;
-    for (const MelodyChannel& c : choice.channels) {
+    for (const ChannelOption& c : channels) {
         if (!text.empty()) text += ", ";
         text += std::to_string(c.channel);
         text += c.program >= 0 ? " (program " + std::to_string(c.program) + ")" : "";
@@ -28,41 +28,8 @@ std::string channelList(const MelodyChannelChoice& choice) {
     return text;
 }
 
-// Loads a MIDI file and settles its melody channel; false when the run ends.
-bool loadMidi(TuneRun& run, const CliCommand& cmd) {
-    ChordMaster& m = *run.master;
-    run.status = m.loadMidiFile();
-    if (run.status != kStatusSeveralChannels && cmd.channel && m.melodyChannel() >= 0 &&
-        m.melodyChannel() != *cmd.channel) {
-        run.message = "--channel " + std::to_string(*cmd.channel) +
-                      ": this file has notes on channel " + std::to_string(m.melodyChannel()) +
-                      " only; that is its melody";
-        return false;
-    }
-    if (run.status == kStatusSeveralChannels) {
-        if (cmd.channel) {
-            run.status = m.prepareMelodyChannel(*cmd.channel);
-        } else {
-            const MelodyChannelChoice choice = m.melodyChannelChoice();
-            run.status = m.status();
-            if (choice.status == kStatusSeveralChannels) {
-                run.message = terminalText(kSelectChannelText) +
-                              "\nMelody channels: " + channelList(choice) +
-                              ". Choose one with --channel N.";
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-bool loadProject(TuneRun& run) {
-    run.status = run.master->loadProjectFile();
-    if (run.status == kStatusLoadFailed) {
-        run.message = run.master->projectMessage();
-        return false;
-    }
-    return true;
+std::string messageText(const SessionResult& result) {
+    return result.messages.empty() ? std::string() : terminalText(result.messages.front().text);
 }
 
 } // namespace
@@ -97,93 +64,107 @@ std::string printable(std::string_view text) {
     return out;
 }
 
-std::unique_ptr<TuneRun> runTune(const CliCommand& cmd, const std::string& path, std::ostream& warn,
-                                 AskFunction ask) {
-    auto run = std::make_unique<TuneRun>();
-    run->path = path;
-    // A MIDI file starts from the built-in settings; a project brings its own.
-    run->settings = kBuiltInHarmonySettings;
-    const std::string ext = lowerExtension(path);
-    if (ext != ".mid" && ext != ".kvt") {
-        run->status = kStatusLoadFailed;
-        run->message = terminalText(unknownFileTypeMessage(path).text);
-        return run;
-    }
-    run->kind = ext == ".kvt" ? TuneKind::Project : TuneKind::Midi;
-    run->master = std::make_unique<ChordMaster>(path, 0, run->settings);
-    ChordMaster& m = *run->master;
+std::optional<int> CliQuestions::melodyChannel(std::string_view,
+                                               const std::vector<ChannelOption>& channels) {
+    m_offered = channels;
+    return m_cmd.channel;
+}
 
-    const bool loaded = run->kind == TuneKind::Midi ? loadMidi(*run, cmd) : loadProject(*run);
-    if (!loaded) return run;
-    if (run->status == kStatusKeyNotRecognised) {
+MessageAnswer CliQuestions::minorKey(std::string_view question) {
+    if (m_cmd.ambiguous == AmbiguousAnswer::Major) return MessageAnswer::No;
+    if (m_cmd.ambiguous == AmbiguousAnswer::Minor) return MessageAnswer::Yes;
+    const Answer answer = m_ask ? m_ask(std::string(question)) : Answer::Cancel;
+    return answer == Answer::Yes  ? MessageAnswer::Yes
+           : answer == Answer::No ? MessageAnswer::No
+                                  : MessageAnswer::Cancel;
+}
+
+namespace {
+
+// Opens the tune; false (with the run's message set) when it cannot go on.
+bool openTune(TuneRun& run, const CliCommand& cmd, TuneSession& session,
+              const CliQuestions& questions, std::ostream& warn) {
+    const SessionResult opened = session.open(run.path);
+    run.status = opened.status;
+    run.master = session.hasSong() ? session.masterForUpdate() : session.failedOpen();
+    if (opened.status == kStatusSeveralChannels && !cmd.channel) {
+        run.message = terminalText(kSelectChannelText) +
+                      "\nMelody channels: " + channelList(questions.offeredChannels()) +
+                      ". Choose one with --channel N.";
+        return false;
+    }
+    if (!session.hasSong()) {
+        run.message = messageText(opened);
+        if (run.message.empty()) run.message = "Can't open file " + run.path;
+        for (const std::string& line : session.readerDiagnostics())
+            run.message += "\n  " + line.substr(0, line.find('\n'));
+        return false;
+    }
+    const int channel = run.master->melodyChannel();
+    if (cmd.channel && run.kind == TuneKind::Midi && questions.offeredChannels().empty() &&
+        channel >= 0 && channel != *cmd.channel) {
+        run.message = "--channel " + std::to_string(*cmd.channel) +
+                      ": the melody of this file is on channel " + std::to_string(channel) +
+                      ", the only channel that can carry one";
+        return false;
+    }
+    if (run.status == kStatusKeyNotRecognised) {
         // The melody is prepared but its key cannot be told: the key signature
         // decides unless a key is given.
         warn << terminalText(statusText(kStatusKeyNotRecognised)) << "\n";
-        run->settings.AutoKey = false;
-    } else if (run->status != kStatusOk) {
-        const Message msg = openStatusMessage(run->status, path);
-        run->message = terminalText(msg.text.empty() ? statusText(run->status) : msg.text);
-        if (run->message.empty()) run->message = "Can't open file " + path;
-        if (const auto& d = m.loadDiagnostics(); !d.empty())
-            for (const std::string& line : d)
-                run->message += "\n  " + line.substr(0, line.find('\n'));
-        return run;
     }
-
-    for (const std::string& line : m.loadDiagnostics()) {
+    for (const std::string& line : session.readerDiagnostics()) {
         std::string text = line.substr(0, line.find('\n'));
-        warn << "korvanta-cli: " << printable(path) << ": " << printable(text) << "\n";
-        run->warnings.push_back(std::move(text));
+        warn << "korvanta-cli: " << printable(run.path) << ": " << printable(text) << "\n";
+        run.warnings.push_back(std::move(text));
     }
-    if (cmd.strict && !run->warnings.empty()) {
-        run->message = "the file was read with warnings, and --strict counts that as a failure";
-        return run;
+    if (cmd.strict && !run.warnings.empty()) {
+        run.message = "the file was read with warnings, and --strict counts that as a failure";
+        return false;
     }
+    return true;
+}
+
+} // namespace
+
+TuneRun runTune(const CliCommand& cmd, TuneSession& session, CliQuestions& questions,
+                const std::string& path, std::ostream& warn) {
+    TuneRun run;
+    run.path = path;
+    run.kind = lowerExtension(path) == ".kvt" ? TuneKind::Project : TuneKind::Midi;
+    if (!openTune(run, cmd, session, questions, warn)) return run;
 
     // A project keeps its stored chords unless asked to harmonize afresh.
-    if (run->kind == TuneKind::Project && !cmd.reharmonize && !m.song()->barHarmony.empty()) {
-        run->harmonized = true;
-        run->status = kStatusOk;
+    if (run.kind == TuneKind::Project && !cmd.reharmonize && session.harmonized()) {
+        run.harmonized = true;
+        run.status = kStatusOk;
         return run;
     }
 
-    if (run->kind == TuneKind::Midi || cmd.draftGiven) m.applyDraft(cmd.draft);
-    if (cmd.key) {
-        if (*cmd.key == kAutoKey)
-            m.setAutoKey();
-        else if (*cmd.key == kFileKey)
-            m.settings().AutoKey = false; // as the key box after an unknown key
-        else
-            m.setKeyByHand(*cmd.key);
-    }
+    if (run.kind == TuneKind::Midi || cmd.draftGiven) session.applyDraft(cmd.draft);
+    if (cmd.key)
+        session.chooseKey(*cmd.key == kAutoKey   ? kKeyAuto
+                          : *cmd.key == kFileKey ? kKeyFromFile
+                                                 : *cmd.key);
 
-    run->status = m.Harmonize();
-    if (run->status == kStatusKeyAmbiguous) {
-        Answer answer = Answer::Cancel;
-        if (cmd.ambiguous == AmbiguousAnswer::Major)
-            answer = Answer::No;
-        else if (cmd.ambiguous == AmbiguousAnswer::Minor)
-            answer = Answer::Yes;
-        else if (ask)
-            answer = ask(std::string(statusText(kStatusKeyAmbiguous)));
-        if (answer == Answer::Cancel) {
-            run->message = "The melody fits a major key and its relative minor alike; answer with "
-                           "--ambiguous major or --ambiguous minor.";
-            return run;
-        }
-        run->status = m.answerMinorKeyQuestion(answer == Answer::Yes);
+    const SessionResult created = session.createAccompaniment(true);
+    run.status = created.status;
+    if (created.status == kStatusKeyAmbiguous) {
+        run.message = "The melody fits a major key and its relative minor alike; answer with "
+                      "--ambiguous major or --ambiguous minor.";
+        return run;
     }
-    if (run->status == kStatusManyKeys) {
+    if (created.status == kStatusManyKeys) {
         warn << terminalText(statusText(kStatusManyKeys)) << "\n";
-    } else if (run->status != kStatusOk) {
-        const std::string_view text = statusText(run->status);
-        run->message = text.empty() ? createStatusMessage(run->status).text : terminalText(text);
-        if (run->status == kStatusKeyUnknown)
-            run->message += "\nGive the key with --key (for example --key C or --key Am), or "
-                            "take the file's key signature with --key file.";
+    } else if (created.status != kStatusOk) {
+        const std::string_view text = statusText(created.status);
+        run.message = text.empty() ? createStatusMessage(created.status).text : terminalText(text);
+        if (created.status == kStatusKeyUnknown)
+            run.message += "\nGive the key with --key (for example --key C or --key Am), or "
+                           "take the file's key signature with --key file.";
         return run;
     }
-    run->harmonized = true;
+    run.harmonized = true;
     return run;
 }
 

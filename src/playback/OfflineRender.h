@@ -8,8 +8,8 @@
 // here keeps state; the caller owns the synth and the output. Audio is
 // interleaved 16-bit stereo at the synth's sample rate.
 
+#include "io/OutputSink.h"
 #include "playback/FluidSynthOutput.h"
-#include "project/OutputSink.h"
 
 #include <chrono>
 #include <cstdint>

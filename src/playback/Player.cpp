@@ -2,6 +2,7 @@
 
 #include "playback/RtMidiOutput.h"
 #include "playback/TPlayerThread.h"
+#include "styles/StyleMaster.h"
 
 #include <algorithm>
 #include <span>
@@ -122,7 +123,7 @@ bool Player::start(bool loop) {
     joinFinishedWorker();
     // The accompaniment is rendered here, on the owner's thread: the worker
     // only reads the song.
-    m_song->BuildChordNotes();
+    BuildChordNotes(*m_song);
     m_positions->set(PlayPositions::kSongEnd, m_song->notes.length);
     m_mode = loop ? kPlayLoopMode : kPlaySongMode;
     // Cleared before the worker exists, so that a stop pressed while it

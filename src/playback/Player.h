@@ -24,8 +24,8 @@
 // Units: ticks of the song's division; tempo in microseconds per quarter;
 // MIDI channels 0-15 (part 0 the melody, part 1 the chords).
 
-#include "alg/harmony/ChordVocabulary.h"
 #include "alg/song/ChannelMixState.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/SongEventStream.h"
 #include "alg/song/TSong.h"
 #include "playback/FluidSynthOutput.h"

@@ -5,8 +5,8 @@
 // must not change meanwhile.
 
 #include "alg/song/TSong.h"
+#include "io/OutputSink.h"
 #include "playback/FluidSynthOutput.h"
-#include "project/OutputSink.h"
 
 #include <filesystem>
 

@@ -4,10 +4,10 @@
 
 #include "project/ProjectFile.h"
 
-#include "alg/harmony/ChordVocabulary.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/MelodyChecks.h"
-#include "project/ByteReader.h"
-#include "project/FileBytes.h"
+#include "io/ByteReader.h"
+#include "io/FileBytes.h"
 
 #include <algorithm>
 #include <array>

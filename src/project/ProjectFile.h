@@ -27,10 +27,10 @@
 // a temporary file beside the target and replaces the target only when every
 // byte is on disk, so a failed save leaves the previous project intact.
 
-#include "alg/song/StatusCodes.h"
+#include "alg/harmony/HarmonySettings.h"
 #include "alg/song/TSong.h"
-#include "project/OutputSink.h"
-#include "settings/HarmonySettings.h"
+#include "io/OutputSink.h"
+#include "messages/StatusCodes.h"
 
 #include <cstddef>
 #include <cstdint>

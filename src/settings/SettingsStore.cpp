@@ -1,6 +1,6 @@
 #include "settings/SettingsStore.h"
 
-#include "ui/MessageSink.h"
+#include "messages/MessageSink.h"
 
 #include <QDir>
 #include <QRegularExpression>

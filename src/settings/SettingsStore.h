@@ -16,7 +16,7 @@
 // program); the MessageSink must outlive it. GUI thread only, because errors
 // open message boxes.
 
-#include "settings/HarmonySettings.h"
+#include "alg/harmony/HarmonySettings.h"
 
 #include <QSettings>
 #include <QString>

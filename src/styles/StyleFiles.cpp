@@ -1,8 +1,8 @@
 #include "styles/StyleFiles.h"
 
-#include "project/ByteReader.h"
-#include "project/FileBytes.h"
-#include "project/OutputSink.h"
+#include "io/ByteReader.h"
+#include "io/FileBytes.h"
+#include "io/OutputSink.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
 #include "styles/StyleMaster.h"
 
-#include "alg/harmony/ChordVocabulary.h"
+#include "alg/song/ChordVocabulary.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -158,6 +158,51 @@ int BuildPreview(const StyleRecord& style, TNotes& notes) {
         notes.length = std::max(notes.length, notes.EndTick(i, kChordList, 0));
     notes.savedLength = static_cast<std::uint32_t>(notes.length);
     return placed;
+}
+
+int BuildChordNotes(TSong& song) {
+    if (song.notes.Count(kChordList) > 0) song.notes.ResetList(kChordList);
+    if (song.barHarmony.empty()) return 0;
+    const int base = song.chordOctave * 12;
+    const TMeterMap& grid = song.meter();
+    const int bars = std::min<int>(song.barCount, static_cast<int>(song.barHarmony.size()));
+    const std::int32_t melodyCount = song.notes.Count(kMelodyList);
+    const TNote* lastNote = song.notes.Note(melodyCount - 1, kMelodyList);
+    const int lastBar = lastNote ? lastNote->start.bar : -1;
+    for (int bar = 0; bar < bars;) {
+        const TBarHarmony& h = song.barHarmony[bar];
+        if (h.play != 1 || h.chord < 0) {
+            ++bar;
+            continue;
+        }
+        // The style plays from here while it can; the bar of the last melody
+        // note and bars of a meter the style does not know get a held chord.
+        const TMeterChange& m = grid.MeterAt(bar);
+        if (song.style && bar != lastBar &&
+            MeterSupported(song.style->meters, m.numerator, m.denominator)) {
+            // The pattern never runs into the last melody note's bar.
+            const int styleEnd = lastBar > bar ? std::min(lastBar, bars) : bars;
+            RenderPattern(song.notes, song.barHarmony, bar, styleEnd, *song.style, base,
+                          kChordList);
+            continue;
+        }
+        const ChordToneList tones = chordTonesOf(h.chord, base);
+        const std::int32_t length = grid.TicksPerBar(bar) - 10;
+        const auto duration = static_cast<std::uint16_t>(std::clamp(length, 0, 0xFFFF));
+        const TBarPos start{static_cast<std::uint16_t>(bar), 0, 0, 0};
+        for (int t = 0; t < tones.count; ++t) {
+            if (tones.tones[t] < 0 || tones.tones[t] > 127) continue;
+            song.notes.AddNote(static_cast<std::uint8_t>(tones.tones[t]), kChordList,
+                               kBlockChordVelocities, start, duration, 0);
+        }
+        ++bar;
+    }
+    song.notes.length = static_cast<std::int32_t>(song.notes.savedLength);
+    const std::int32_t count = song.notes.Count(kChordList);
+    if (count > 0)
+        song.notes.length =
+            std::max(song.notes.length, song.notes.EndTick(count - 1, kChordList, 0));
+    return count;
 }
 
 } // namespace korvanta

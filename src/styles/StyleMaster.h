@@ -5,6 +5,7 @@
 
 #include "alg/song/SongRecords.h"
 #include "alg/song/TNotes.h"
+#include "alg/song/TSong.h"
 #include "styles/StyleRecords.h"
 
 #include <array>
@@ -43,5 +44,11 @@ int RenderPattern(TNotes& notes, std::span<const TBarHarmony> harmony, int& curr
 // over C major, in the style's own meter and division, at its base octave, on
 // the chord list. Returns the number of notes placed.
 int BuildPreview(const StyleRecord& style, TNotes& notes);
+
+// Renders the song's chords into its chord list afresh: its applied style
+// where the style fits the bar's meter (never in the bar of the last melody
+// note), a held block chord above the chord octave elsewhere; muted bars and
+// bars without a chord stay silent. Returns the number of chord notes.
+int BuildChordNotes(TSong& song);
 
 } // namespace korvanta

@@ -1,9 +1,9 @@
 // korvanta-cli end to end, in process: what a run may write, which inputs it
 // refuses, what it says about files it had to mend, and how it fails.
 #include "Commands.h"
-#include "alg/harmony/ChordMaster.h"
-#include "alg/midi/TSongReader.h"
-#include "project/FileBytes.h"
+#include "alg/song/TSongReader.h"
+#include "io/FileBytes.h"
+#include "session/ChordMaster.h"
 #include "styles/StyleChoice.h"
 #include "styles/StyleFiles.h"
 #include "styles/StyleTestSupport.h"

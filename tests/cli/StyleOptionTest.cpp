@@ -2,6 +2,7 @@
 
 #include "TuneRun.h"
 #include "styles/StyleChoice.h"
+#include "styles/StyleMaster.h"
 #include "styles/StyleTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -50,12 +51,23 @@ CliCommand commandFor(const Library& library, const std::string& style) {
     return cmd;
 }
 
-std::unique_ptr<TuneRun> twinkle(const CliCommand& cmd) {
-    std::ostringstream warn;
-    auto run =
-        runTune(cmd, std::string(KORVANTA_DATA_DIR) + "/samples/twinkle-twinkle.mid", warn, refuse);
-    EXPECT_TRUE(run->harmonized) << run->message;
-    return run;
+// Twinkle harmonized in a session of its own, without a style library, so
+// the style is left to the options under test.
+struct Tune {
+    CliCommand cmd;
+    CliQuestions questions{cmd, refuse};
+    TuneSession session{questions};
+    TuneRun run;
+    explicit Tune(const CliCommand& command) : cmd(command) {
+        std::ostringstream warn;
+        run = runTune(cmd, session, questions,
+                      std::string(KORVANTA_DATA_DIR) + "/samples/twinkle-twinkle.mid", warn);
+        EXPECT_TRUE(run.harmonized) << run.message;
+    }
+};
+
+std::unique_ptr<Tune> twinkle(const CliCommand& cmd) {
+    return std::make_unique<Tune>(cmd);
 }
 
 } // namespace
@@ -66,8 +78,8 @@ TEST(StyleOption, AutoFollowsTheMainWindowsChoiceAndBringsTheInstrument) {
     StyleContext styles;
     std::ostringstream err;
     ASSERT_TRUE(loadStyles(cmd, styles, err));
-    auto run = twinkle(cmd);
-    TSong& song = *run->master->song();
+    auto tune = twinkle(cmd);
+    TSong& song = *tune->run.master->song();
     const int octave = song.chordOctave;
     const StyleOutcome outcome = applyStyleOption(cmd, styles, song);
     EXPECT_TRUE(outcome.error.empty());
@@ -80,11 +92,11 @@ TEST(StyleOption, AutoFollowsTheMainWindowsChoiceAndBringsTheInstrument) {
     EXPECT_EQ(song.QueryMeta(0xC1, 0), styles.library.byId(outcome.id)->style.program());
 
     // The pattern plays: three notes a bar instead of a held triad.
-    const int styled = song.BuildChordNotes();
+    const int styled = BuildChordNotes(song);
     applyStyleOption(commandFor(library, "none"), styles, song);
     EXPECT_EQ(song.style, nullptr);
     EXPECT_EQ(songStyleId(song), kNoStyle);
-    const int block = song.BuildChordNotes();
+    const int block = BuildChordNotes(song);
     EXPECT_NE(styled, block);
 }
 
@@ -93,8 +105,8 @@ TEST(StyleOption, AnExplicitStyleMustExistAndFitTheMeter) {
     StyleContext styles;
     std::ostringstream err;
     ASSERT_TRUE(loadStyles(commandFor(library, "Strum"), styles, err));
-    auto run = twinkle(commandFor(library, "Strum"));
-    TSong& song = *run->master->song();
+    auto tune = twinkle(commandFor(library, "Strum"));
+    TSong& song = *tune->run.master->song();
 
     StyleOutcome outcome = applyStyleOption(commandFor(library, "strum"), styles, song);
     EXPECT_TRUE(outcome.error.empty()) << outcome.error;

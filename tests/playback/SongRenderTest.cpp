@@ -1,8 +1,9 @@
 #include "playback/SongRender.h"
 
 #include "ReferenceRender.h"
-#include "alg/harmony/ChordMaster.h"
 #include "playback/OfflineRender.h"
+#include "session/ChordMaster.h"
+#include "styles/StyleMaster.h"
 #include "support/ScratchPath.h"
 #include "support/SmfBuilder.h"
 
@@ -61,8 +62,7 @@ std::unique_ptr<LoadedSong> loadSong(const std::string& path) {
 
 std::unique_ptr<LoadedSong> harmonizedTwinkle() {
     auto loaded = loadSong(std::string(KORVANTA_DATA_DIR) + "/samples/twinkle-twinkle.mid");
-    if (!loaded || loaded->master->Harmonize() != kStatusOk ||
-        loaded->song().BuildChordNotes() <= 0)
+    if (!loaded || loaded->master->Harmonize() != kStatusOk || BuildChordNotes(loaded->song()) <= 0)
         return nullptr;
     return loaded;
 }

@@ -4,8 +4,8 @@
 // correct writer never would. Also a sample harmonized song of four bars in
 // 4/4 at 480 ticks per quarter note, as records.
 
+#include "alg/harmony/HarmonySettings.h"
 #include "alg/song/SongRecords.h"
-#include "settings/HarmonySettings.h"
 
 #include <array>
 #include <bit>

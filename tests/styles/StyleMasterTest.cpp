@@ -1,6 +1,6 @@
 #include "styles/StyleMaster.h"
 
-#include "alg/harmony/ChordVocabulary.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/TSong.h"
 #include "styles/StyleTestSupport.h"
 #include "support/SongGrid.h"
@@ -264,7 +264,7 @@ TEST(BuildChordNotes, StylePlaysExceptInTheLastMelodyBarAndForeignMeters) {
     const StyleRecord style = fourBeats();
     song.style = &style;
 
-    song.BuildChordNotes();
+    BuildChordNotes(song);
     std::vector<int> perBar(5, 0);
     std::vector<int> heldChords(5, 0);
     for (const TNote& n : song.notes.list(kChordList)) {
@@ -294,7 +294,7 @@ TEST(BuildChordNotes, APatternNeverRunsIntoTheLastMelodyBar) {
         twoBars.events.push_back(e);
     }
     song.style = &twoBars;
-    song.BuildChordNotes();
+    BuildChordNotes(song);
     // Bar 0 from the pattern, bar 1 (last melody note) held, bar 2 the pattern again.
     std::vector<int> held(3, 0);
     for (const TNote& n : song.notes.list(kChordList))

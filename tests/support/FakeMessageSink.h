@@ -4,7 +4,7 @@
 // (then with a fixed fallback answer, Cancel unless set). Owned by the test;
 // single-threaded like the GUI it stands in for.
 
-#include "ui/MessageSink.h"
+#include "messages/MessageSink.h"
 
 #include <cstddef>
 #include <deque>

@@ -1,6 +1,6 @@
 #include "Audition.h"
 
-#include "alg/harmony/ChordVocabulary.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/Keys.h"
 #include "playback/OfflineRender.h"
 #include "playback/SongRender.h"

@@ -1,8 +1,8 @@
 #include "PatternSource.h"
 
-#include "alg/midi/TSongReader.h"
 #include "alg/song/TSong.h"
-#include "project/FileBytes.h"
+#include "alg/song/TSongReader.h"
+#include "io/FileBytes.h"
 
 #include <algorithm>
 #include <cctype>

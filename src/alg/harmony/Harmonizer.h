@@ -15,9 +15,9 @@
 // first key entry (the main key) and keyMarks, and the process-wide
 // progression selector (set by the caller to the main key before a run).
 
-#include "alg/harmony/ChordVocabulary.h"
+#include "alg/harmony/HarmonySettings.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/TSong.h"
-#include "settings/HarmonySettings.h"
 
 #include <array>
 #include <cstdint>

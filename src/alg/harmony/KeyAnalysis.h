@@ -18,11 +18,11 @@
 // and runs on the thread that owns the song. The song's keyStatistics exist
 // only while Run() works. Durations are ticks.
 
+#include "alg/harmony/HarmonySettings.h"
 #include "alg/harmony/KeySegment.h"
 #include "alg/harmony/KeyVote.h"
-#include "alg/song/StatusCodes.h"
 #include "alg/song/TSong.h"
-#include "settings/HarmonySettings.h"
+#include "messages/StatusCodes.h"
 
 #include <array>
 #include <vector>

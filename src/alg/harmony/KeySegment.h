@@ -7,9 +7,9 @@
 // A value type owned by the key analyzer's segment list; any thread. Note
 // indices are indices into the melody list; durations are ticks.
 
+#include "alg/harmony/HarmonySettings.h"
 #include "alg/harmony/KeyVote.h"
 #include "alg/song/Keys.h"
-#include "settings/HarmonySettings.h"
 
 #include <array>
 #include <cstdint>

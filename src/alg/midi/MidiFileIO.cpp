@@ -1,6 +1,6 @@
 #include "alg/midi/MidiFileIO.h"
 
-#include "project/FileBytes.h"
+#include "io/FileBytes.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -6,9 +6,9 @@
 // together and leaves a status code (StatusCodes.h). Free functions working on
 // a song owned by the caller, on the thread that owns it. Times are in ticks.
 
-#include "alg/song/StatusCodes.h"
 #include "alg/song/TNotes.h"
 #include "alg/song/TSong.h"
+#include "messages/StatusCodes.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,8 +1,7 @@
 #include "alg/song/TSong.h"
 
-#include "alg/harmony/ChordVocabulary.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/Keys.h"
-#include "styles/StyleMaster.h"
 
 #include <algorithm>
 #include <new>
@@ -141,47 +140,6 @@ void TSong::ClampSecondGroups(int limit) {
     for (TBarChords& bc : barChords) {
         if (bc.extraCount > clamped) bc.extraCount = static_cast<std::uint8_t>(clamped);
     }
-}
-
-int TSong::BuildChordNotes() {
-    if (notes.Count(kChordList) > 0) notes.ResetList(kChordList);
-    if (barHarmony.empty()) return 0;
-    const int base = chordOctave * 12;
-    const TMeterMap& grid = meter();
-    const int bars = std::min<int>(barCount, static_cast<int>(barHarmony.size()));
-    const std::int32_t melodyCount = notes.Count(kMelodyList);
-    const TNote* lastNote = notes.Note(melodyCount - 1, kMelodyList);
-    const int lastBar = lastNote ? lastNote->start.bar : -1;
-    for (int bar = 0; bar < bars;) {
-        const TBarHarmony& h = barHarmony[bar];
-        if (h.play != 1 || h.chord < 0) {
-            ++bar;
-            continue;
-        }
-        // The style plays from here while it can; the bar of the last melody
-        // note and bars of a meter the style does not know get a held chord.
-        const TMeterChange& m = grid.MeterAt(bar);
-        if (style && bar != lastBar && MeterSupported(style->meters, m.numerator, m.denominator)) {
-            // The pattern never runs into the last melody note's bar.
-            const int styleEnd = lastBar > bar ? std::min(lastBar, bars) : bars;
-            RenderPattern(notes, barHarmony, bar, styleEnd, *style, base, kChordList);
-            continue;
-        }
-        const ChordToneList tones = chordTonesOf(h.chord, base);
-        const std::int32_t length = grid.TicksPerBar(bar) - 10;
-        const auto duration = static_cast<std::uint16_t>(std::clamp(length, 0, 0xFFFF));
-        const TBarPos start{static_cast<std::uint16_t>(bar), 0, 0, 0};
-        for (int t = 0; t < tones.count; ++t) {
-            if (tones.tones[t] < 0 || tones.tones[t] > 127) continue;
-            notes.AddNote(static_cast<std::uint8_t>(tones.tones[t]), kChordList,
-                          kBlockChordVelocities, start, duration, 0);
-        }
-        ++bar;
-    }
-    notes.length = static_cast<std::int32_t>(notes.savedLength);
-    const std::int32_t count = notes.Count(kChordList);
-    if (count > 0) notes.length = std::max(notes.length, notes.EndTick(count - 1, kChordList, 0));
-    return count;
 }
 
 std::int16_t TSong::BarChord(int bar) const {

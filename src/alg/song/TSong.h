@@ -86,7 +86,6 @@ public:
     bool MakeBarChords();
     bool MakeBarHarmony();
     void ClampSecondGroups(int limit);
-    int BuildChordNotes();
 
     std::int16_t BarChord(int bar) const;
     void SetBarChord(int bar, std::int16_t chord);

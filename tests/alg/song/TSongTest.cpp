@@ -1,5 +1,7 @@
 #include "alg/song/TSong.h"
 
+#include "styles/StyleMaster.h"
+
 #include <gtest/gtest.h>
 
 using namespace korvanta;
@@ -181,7 +183,7 @@ TEST(TSong, BuildChordNotesRendersBlockChordsAboveTheChordOctave) {
     s.SetBarChord(1, 0x0801); // G7
     s.SetBarPlay(1, 0);       // muted: nothing
     s.SetBarChord(2, 0x1300); // Am, in a 3/4 bar
-    EXPECT_EQ(s.BuildChordNotes(), 6);
+    EXPECT_EQ(BuildChordNotes(s), 6);
     const auto& chord = s.notes.list(kChordList);
     ASSERT_EQ(chord.size(), 6u);
     EXPECT_EQ(chord[0].pitch, 48);
@@ -200,11 +202,11 @@ TEST(TSong, BuildChordNotesRendersBlockChordsAboveTheChordOctave) {
     // A second build starts afresh; without chords the length is the melody's.
     for (TBarHarmony& h : s.barHarmony)
         h.chord = -1;
-    EXPECT_EQ(s.BuildChordNotes(), 0);
+    EXPECT_EQ(BuildChordNotes(s), 0);
     EXPECT_EQ(s.notes.length, 1000);
 }
 
 TEST(TSong, BuildChordNotesWithoutHarmonyDoesNothing) {
     TSong s;
-    EXPECT_EQ(s.BuildChordNotes(), 0);
+    EXPECT_EQ(BuildChordNotes(s), 0);
 }

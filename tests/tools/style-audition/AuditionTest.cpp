@@ -1,6 +1,6 @@
 #include "Audition.h"
 
-#include "alg/harmony/ChordVocabulary.h"
+#include "alg/song/ChordVocabulary.h"
 #include "playback/SongRender.h"
 #include "styles/StyleMaster.h"
 #include "styles/StyleTestSupport.h"

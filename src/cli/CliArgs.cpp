@@ -41,39 +41,9 @@ std::optional<int> pitchClassOf(const std::string& name) {
     return pc % 12;
 }
 
-struct OptionSpec {
-    const char* name;
-    bool takesValue;
-    bool analyze;
-    bool harmonize;
-    bool play = false;
-    bool styles = false;
-};
-
-constexpr OptionSpec kOptions[] = {
-    {"--json", false, true, false, false, true},
-    {"--channel", true, true, true, true},
-    {"--draft", true, true, true, true},
-    {"--key", true, true, true, true},
-    {"--ambiguous", true, true, true, true},
-    {"--reharmonize", false, true, true, true},
-    {"--strict", false, true, true, true},
-    {"--force", false, false, true},
-    {"-o", true, false, true},
-    {"--outdir", true, false, true},
-    {"--export", true, false, true},
-    {"--export-dir", true, false, true},
-    {"--wav", true, false, true},
-    {"--loop", true, false, false, true},
-    {"--tempo", true, false, false, true},
-    {"--output", true, false, false, true},
-    {"--list-outputs", false, false, false, true},
-    {"--style", true, true, true, true},
-    {"--styles", true, true, true, true, true},
-    {"--meter", true, false, false, false, true},
-};
-
 constexpr std::string_view kProjectExtension = ".kvt";
+constexpr int kMinTempoBpm = 8; // the tempo controls' range
+constexpr int kMaxTempoBpm = 255;
 
 bool endsWithSeparator(const std::string& path) {
     return !path.empty() && path.back() == '/';
@@ -92,8 +62,172 @@ std::string checkOutputFile(const std::string& option, const std::string& value)
     return {};
 }
 
-constexpr int kMinTempoBpm = 8; // the tempo controls' range
-constexpr int kMaxTempoBpm = 255;
+// Each option's reader: takes the value (empty for a flag) into the command;
+// an error text when the value is wrong.
+using OptionReader = std::string (*)(CliCommand& cmd, const std::string& name,
+                                     const std::string& value);
+
+std::string readFlag(CliCommand& cmd, const std::string& name, const std::string&) {
+    bool CliCommand::*const flag = name == "--json"          ? &CliCommand::json
+                                   : name == "--reharmonize" ? &CliCommand::reharmonize
+                                   : name == "--strict"      ? &CliCommand::strict
+                                   : name == "--force"       ? &CliCommand::force
+                                                             : &CliCommand::listOutputs;
+    cmd.*flag = true;
+    return {};
+}
+
+std::string readChannel(CliCommand& cmd, const std::string&, const std::string& value) {
+    const auto channel = parseInt(value);
+    if (!channel || *channel < 0 || *channel > 15)
+        return "--channel needs a MIDI channel 0-15, not '" + value + "'";
+    cmd.channel = *channel;
+    return {};
+}
+
+std::string readDraft(CliCommand& cmd, const std::string&, const std::string& value) {
+    const auto draft = parseInt(value);
+    if (!draft || *draft < 1 || *draft > 3) return "--draft needs 1, 2 or 3, not '" + value + "'";
+    cmd.draft = *draft;
+    cmd.draftGiven = true;
+    return {};
+}
+
+std::string readKey(CliCommand& cmd, const std::string&, const std::string& value) {
+    if (lower(value) == "auto") {
+        cmd.key = kAutoKey;
+    } else if (lower(value) == "file") {
+        cmd.key = kFileKey;
+    } else if (const auto key = parseKeyName(value)) {
+        cmd.key = *key;
+    } else {
+        return "--key needs auto, file, a key index 0-23 or a key name such as C, Am, F#m, Bb, "
+               "C-dur or a-moll, not '" +
+               value + "'";
+    }
+    return {};
+}
+
+std::string readAmbiguous(CliCommand& cmd, const std::string&, const std::string& value) {
+    const std::string v = lower(value);
+    if (v != "major" && v != "minor")
+        return "--ambiguous needs major or minor, not '" + value + "'";
+    cmd.ambiguous = v == "major" ? AmbiguousAnswer::Major : AmbiguousAnswer::Minor;
+    return {};
+}
+
+std::string readProjectName(CliCommand& cmd, const std::string& name, const std::string& value) {
+    if (std::string error = checkOutputFile(name, value); !error.empty()) return error;
+    // Only a .kvt file opens as a project again.
+    cmd.output = hasProjectExtension(value) ? value : value + std::string(kProjectExtension);
+    return {};
+}
+
+std::string readFolder(CliCommand& cmd, const std::string& name, const std::string& value) {
+    if (value.empty())
+        return name +
+               (name == "--styles" ? " needs the style library's folder" : " needs a folder");
+    std::string CliCommand::*const folder = name == "--outdir"       ? &CliCommand::outdir
+                                            : name == "--export-dir" ? &CliCommand::exportDir
+                                                                     : &CliCommand::stylesDir;
+    cmd.*folder = value;
+    return {};
+}
+
+std::string readOutputFile(CliCommand& cmd, const std::string& name, const std::string& value) {
+    if (std::string error = checkOutputFile(name, value); !error.empty()) return error;
+    (name == "--export" ? cmd.exportPath : cmd.wavPath) = value;
+    return {};
+}
+
+std::string readTempo(CliCommand& cmd, const std::string&, const std::string& value) {
+    const auto bpm = parseInt(value);
+    if (!bpm || *bpm < kMinTempoBpm || *bpm > kMaxTempoBpm)
+        return "--tempo needs beats per minute 8-255, not '" + value + "'";
+    cmd.tempoBpm = *bpm;
+    return {};
+}
+
+std::string readOutputName(CliCommand& cmd, const std::string&, const std::string& value) {
+    if (value.empty()) return "--output needs the name of a MIDI output";
+    cmd.outputName = value;
+    return {};
+}
+
+std::string readStyle(CliCommand& cmd, const std::string&, const std::string& value) {
+    if (value.empty()) return "--style needs a style's identifier or name, auto or none";
+    const std::string v = lower(value);
+    cmd.style = v == "auto" || v == "none" ? v : value;
+    return {};
+}
+
+std::string readMeter(CliCommand& cmd, const std::string&, const std::string& value) {
+    const auto slash = value.find('/');
+    const auto num = parseInt(value.substr(0, slash));
+    const auto den = slash == std::string::npos ? std::nullopt : parseInt(value.substr(slash + 1));
+    if (!num || !den || *num < 1 || *num > 15 || *den < 1 || *den > 15)
+        return "--meter needs a meter such as 3/4 or 6/8, not '" + value + "'";
+    cmd.meterFilter = std::make_pair(*num, *den);
+    return {};
+}
+
+// Which commands take an option.
+enum CommandMask : unsigned {
+    kForDump = 1u << 0,
+    kForAnalyze = 1u << 1,
+    kForHarmonize = 1u << 2,
+    kForPlay = 1u << 3,
+    kForStyles = 1u << 4,
+};
+constexpr unsigned kForHarmony = kForAnalyze | kForHarmonize | kForPlay;
+
+unsigned maskOf(CommandKind kind) {
+    switch (kind) {
+    case CommandKind::Dump:
+        return kForDump;
+    case CommandKind::Analyze:
+        return kForAnalyze;
+    case CommandKind::Harmonize:
+        return kForHarmonize;
+    case CommandKind::Play:
+        return kForPlay;
+    case CommandKind::Styles:
+        return kForStyles;
+    case CommandKind::Help:
+        break;
+    }
+    return 0;
+}
+
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+    unsigned commands;
+    OptionReader read; // null for --loop, which takes two values
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--json", false, kForDump | kForAnalyze | kForStyles, readFlag},
+    {"--channel", true, kForHarmony, readChannel},
+    {"--draft", true, kForHarmony, readDraft},
+    {"--key", true, kForHarmony, readKey},
+    {"--ambiguous", true, kForHarmony, readAmbiguous},
+    {"--reharmonize", false, kForHarmony, readFlag},
+    {"--strict", false, kForHarmony, readFlag},
+    {"--force", false, kForHarmonize, readFlag},
+    {"-o", true, kForHarmonize, readProjectName},
+    {"--outdir", true, kForHarmonize, readFolder},
+    {"--export", true, kForHarmonize, readOutputFile},
+    {"--export-dir", true, kForHarmonize, readFolder},
+    {"--wav", true, kForHarmonize, readOutputFile},
+    {"--loop", true, kForPlay, nullptr},
+    {"--tempo", true, kForPlay, readTempo},
+    {"--output", true, kForPlay, readOutputName},
+    {"--list-outputs", false, kForPlay, readFlag},
+    {"--style", true, kForHarmony, readStyle},
+    {"--styles", true, kForHarmony | kForStyles, readFolder},
+    {"--meter", true, kForStyles, readMeter},
+};
 
 const OptionSpec* findOption(const std::string& name) {
     for (const OptionSpec& o : kOptions) {
@@ -102,84 +236,59 @@ const OptionSpec* findOption(const std::string& name) {
     return nullptr;
 }
 
-// Applies one option with its value; an error text when the value is wrong.
-std::string applyOption(CliCommand& cmd, const std::string& name, const std::string& value) {
-    if (name == "--json") {
-        cmd.json = true;
-    } else if (name == "--reharmonize") {
-        cmd.reharmonize = true;
-    } else if (name == "--strict") {
-        cmd.strict = true;
-    } else if (name == "--force") {
-        cmd.force = true;
-    } else if (name == "--channel") {
-        const auto channel = parseInt(value);
-        if (!channel || *channel < 0 || *channel > 15)
-            return "--channel needs a MIDI channel 0-15, not '" + value + "'";
-        cmd.channel = *channel;
-    } else if (name == "--draft") {
-        const auto draft = parseInt(value);
-        if (!draft || *draft < 1 || *draft > 3)
-            return "--draft needs 1, 2 or 3, not '" + value + "'";
-        cmd.draft = *draft;
-        cmd.draftGiven = true;
-    } else if (name == "--key") {
-        if (lower(value) == "auto") {
-            cmd.key = kAutoKey;
-        } else if (lower(value) == "file") {
-            cmd.key = kFileKey;
-        } else {
-            const auto key = parseKeyName(value);
-            if (!key)
-                return "--key needs auto, file, a key index 0-23 or a key name such as C, "
-                       "Am, F#m, Bb, C-dur or a-moll, not '" +
-                       value + "'";
-            cmd.key = *key;
-        }
-    } else if (name == "--ambiguous") {
-        const std::string v = lower(value);
-        if (v == "major")
-            cmd.ambiguous = AmbiguousAnswer::Major;
-        else if (v == "minor")
-            cmd.ambiguous = AmbiguousAnswer::Minor;
-        else
-            return "--ambiguous needs major or minor, not '" + value + "'";
-    } else if (name == "-o") {
-        if (std::string error = checkOutputFile(name, value); !error.empty()) return error;
-        // Only a .kvt file opens as a project again.
-        cmd.output = hasProjectExtension(value) ? value : value + std::string(kProjectExtension);
-    } else if (name == "--outdir" || name == "--export-dir") {
-        if (value.empty()) return name + " needs a folder";
-        (name == "--outdir" ? cmd.outdir : cmd.exportDir) = value;
-    } else if (name == "--export" || name == "--wav") {
-        if (std::string error = checkOutputFile(name, value); !error.empty()) return error;
-        (name == "--export" ? cmd.exportPath : cmd.wavPath) = value;
-    } else if (name == "--tempo") {
-        const auto bpm = parseInt(value);
-        if (!bpm || *bpm < kMinTempoBpm || *bpm > kMaxTempoBpm)
-            return "--tempo needs beats per minute 8-255, not '" + value + "'";
-        cmd.tempoBpm = *bpm;
-    } else if (name == "--output") {
-        if (value.empty()) return "--output needs the name of a MIDI output";
-        cmd.outputName = value;
-    } else if (name == "--list-outputs") {
-        cmd.listOutputs = true;
-    } else if (name == "--style") {
-        if (value.empty()) return "--style needs a style's identifier or name, auto or none";
-        const std::string v = lower(value);
-        cmd.style = v == "auto" || v == "none" ? v : value;
-    } else if (name == "--styles") {
-        if (value.empty()) return "--styles needs the style library's folder";
-        cmd.stylesDir = value;
-    } else if (name == "--meter") {
-        const auto slash = value.find('/');
-        const auto num = parseInt(value.substr(0, slash));
-        const auto den =
-            slash == std::string::npos ? std::nullopt : parseInt(value.substr(slash + 1));
-        if (!num || !den || *num < 1 || *num > 15 || *den < 1 || *den > 15)
-            return "--meter needs a meter such as 3/4 or 6/8, not '" + value + "'";
-        cmd.meterFilter = std::make_pair(*num, *den);
+std::optional<CommandKind> commandNamed(const std::string& name) {
+    if (name == "dump") return CommandKind::Dump;
+    if (name == "analyze") return CommandKind::Analyze;
+    if (name == "harmonize") return CommandKind::Harmonize;
+    if (name == "play") return CommandKind::Play;
+    if (name == "styles") return CommandKind::Styles;
+    return std::nullopt;
+}
+
+// Reads --loop FROM TO at args[i]; i moves past what it took.
+std::string readLoop(CliCommand& cmd, const std::vector<std::string>& args, std::size_t& i) {
+    if (i + 2 >= args.size()) return "--loop needs FROM and TO";
+    cmd.loopFrom = args[++i];
+    cmd.loopTo = args[++i];
+    if (!parsePositionText(cmd.loopFrom) || !parsePositionText(cmd.loopTo))
+        return "--loop needs two positions BAR[:BEAT[:TICK]] such as 3 or 5:2, not '" +
+               cmd.loopFrom + "' '" + cmd.loopTo + "'";
+    return {};
+}
+
+// Reads the option at args[i] (and its value); i moves past what it took.
+std::string readOption(CliCommand& cmd, const std::string& commandName,
+                       const std::vector<std::string>& args, std::size_t& i) {
+    const std::string& name = args[i];
+    const OptionSpec* spec = findOption(name);
+    if (!spec || (spec->commands & maskOf(cmd.kind)) == 0)
+        return "unknown option '" + name + "' for " + commandName;
+    if (!spec->read) return readLoop(cmd, args, i);
+    std::string value;
+    if (spec->takesValue) {
+        if (i + 1 >= args.size()) return name + " needs a value";
+        value = args[++i];
     }
+    return spec->read(cmd, name, value);
+}
+
+// What is wrong with the files and outputs of a complete command line.
+std::string checkFiles(const CliCommand& cmd, const std::string& name) {
+    const bool harmonize = cmd.kind == CommandKind::Harmonize;
+    const bool several = cmd.files.size() > 1;
+    if (cmd.kind == CommandKind::Styles)
+        return cmd.files.empty()
+                   ? std::string()
+                   : "styles takes no FILE ('" + cmd.files.front() + "'); use --styles DIR";
+    if (cmd.files.empty()) return name + (harmonize ? " needs at least one FILE" : " needs a FILE");
+    if (!harmonize && several) return "more than one file given to " + name;
+    if (several && !cmd.output.empty())
+        return "-o names one project; use --outdir for several files";
+    if (several && !cmd.exportPath.empty())
+        return "--export names one MIDI file; use --export-dir for several files";
+    if (several && !cmd.wavPath.empty()) return "--wav names one WAV file; give one input file";
+    if (!cmd.output.empty() && !cmd.outdir.empty())
+        return "-o and --outdir cannot be used together";
     return {};
 }
 
@@ -302,118 +411,40 @@ CliParse parseArguments(const std::vector<std::string>& args) {
         return out;
     }
     const std::string& name = args[0];
-    if (name == "help" || name == "--help" || name == "-h") {
+    const auto isHelp = [](const std::string& a) {
+        return a == "help" || a == "--help" || a == "-h";
+    };
+    if (isHelp(name)) {
         out.command = CliCommand{};
         return out;
     }
-    CliCommand cmd;
-    if (name == "dump")
-        cmd.kind = CommandKind::Dump;
-    else if (name == "analyze")
-        cmd.kind = CommandKind::Analyze;
-    else if (name == "harmonize")
-        cmd.kind = CommandKind::Harmonize;
-    else if (name == "play")
-        cmd.kind = CommandKind::Play;
-    else if (name == "styles")
-        cmd.kind = CommandKind::Styles;
-    else {
+    const std::optional<CommandKind> kind = commandNamed(name);
+    if (!kind) {
         out.error = "unknown command '" + name + "'";
         return out;
     }
+    CliCommand cmd;
+    cmd.kind = *kind;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (optionsEnded) {
-            cmd.files.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true; // what follows are file names, even "-dash.mid"
-            continue;
-        }
-        if (a == "--help" || a == "-h") {
+        if (!optionsEnded && a != "help" && isHelp(a)) {
             out.command = CliCommand{};
             return out;
         }
-        if (a.size() > 1 && a[0] == '-') {
-            const OptionSpec* spec = findOption(a);
-            const bool allowed = spec && (cmd.kind == CommandKind::Dump      ? a == "--json"
-                                          : cmd.kind == CommandKind::Analyze ? spec->analyze
-                                          : cmd.kind == CommandKind::Play    ? spec->play
-                                          : cmd.kind == CommandKind::Styles  ? spec->styles
-                                                                             : spec->harmonize);
-            if (!allowed) {
-                out.error = "unknown option '" + a + "' for " + name;
-                return out;
-            }
-            std::string value;
-            if (a == "--loop") {
-                if (i + 2 >= args.size()) {
-                    out.error = "--loop needs FROM and TO";
-                    return out;
-                }
-                cmd.loopFrom = args[++i];
-                cmd.loopTo = args[++i];
-                if (!parsePositionText(cmd.loopFrom) || !parsePositionText(cmd.loopTo)) {
-                    out.error = "--loop needs two positions BAR[:BEAT[:TICK]] such as 3 or 5:2, "
-                                "not '" +
-                                cmd.loopFrom + "' '" + cmd.loopTo + "'";
-                    return out;
-                }
-                continue;
-            }
-            if (spec->takesValue) {
-                if (i + 1 >= args.size()) {
-                    out.error = a + " needs a value";
-                    return out;
-                }
-                value = args[++i];
-            }
-            out.error = applyOption(cmd, a, value);
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true; // what follows are file names, even "-dash.mid"
+        } else if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            out.error = readOption(cmd, name, args, i);
             if (!out.error.empty()) return out;
         } else {
             cmd.files.push_back(a);
         }
     }
-    if (cmd.kind == CommandKind::Play && cmd.listOutputs && cmd.files.empty()) {
-        out.command = cmd;
-        return out;
-    }
-    if (cmd.kind == CommandKind::Styles) {
-        if (!cmd.files.empty()) {
-            out.error = "styles takes no FILE ('" + cmd.files.front() + "'); use --styles DIR";
-            return out;
-        }
-        out.command = cmd;
-        return out;
-    }
-    if (cmd.files.empty()) {
-        out.error = name + (cmd.kind == CommandKind::Harmonize ? " needs at least one FILE"
-                                                               : " needs a FILE");
-        return out;
-    }
-    if (cmd.kind != CommandKind::Harmonize && cmd.files.size() > 1) {
-        out.error = "more than one file given to " + name;
-        return out;
-    }
-    if (cmd.kind == CommandKind::Harmonize && cmd.files.size() > 1 && !cmd.output.empty()) {
-        out.error = "-o names one project; use --outdir for several files";
-        return out;
-    }
-    if (cmd.kind == CommandKind::Harmonize && cmd.files.size() > 1 && !cmd.exportPath.empty()) {
-        out.error = "--export names one MIDI file; use --export-dir for several files";
-        return out;
-    }
-    if (cmd.kind == CommandKind::Harmonize && cmd.files.size() > 1 && !cmd.wavPath.empty()) {
-        out.error = "--wav names one WAV file; give one input file";
-        return out;
-    }
-    if (!cmd.output.empty() && !cmd.outdir.empty()) {
-        out.error = "-o and --outdir cannot be used together";
-        return out;
-    }
-    out.command = cmd;
+    // play --list-outputs needs no file.
+    if (!(cmd.kind == CommandKind::Play && cmd.listOutputs && cmd.files.empty()))
+        out.error = checkFiles(cmd, name);
+    if (out.error.empty()) out.command = cmd;
     return out;
 }
 

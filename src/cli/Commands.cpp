@@ -248,59 +248,14 @@ FileOutcome harmonizeOne(const CliCommand& cmd, StyleContext& styles, TuneSessio
     return outcome;
 }
 
-} // namespace
-
-int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
-    const std::vector<PlannedOutputs> plan = planOutputs(cmd);
-    // Nothing is written while any two files of the run collide.
-    if (const std::string conflict = outputConflict(plan); !conflict.empty()) {
-        err << "korvanta-cli: " << printable(conflict) << "; nothing was written\n";
-        return kExitUsage;
-    }
-    const std::size_t total = plan.size();
-    // The progress bar redraws one line, so only a terminal gets it.
-    const bool many = total > 1 && isatty(STDERR_FILENO);
+// What a batch did, for its summary line.
+struct BatchTally {
+    std::size_t total = 0;
     std::size_t succeeded = 0;
     std::size_t warned = 0;
     std::vector<std::string> failures;
-    StyleContext styles;
-    if (!loadStyles(cmd, styles, err)) return kExitFailed;
-    // One session for the whole batch, as one window opens file after file:
-    // the style chosen for one song is offered to the next.
-    CliQuestions questions(cmd, askOnTerminal);
-    TuneSession session(questions, &styles.library);
-    for (const std::string& dir : {cmd.outdir, cmd.exportDir}) {
-        std::error_code ec;
-        if (!dir.empty()) std::filesystem::create_directories(dir, ec);
-        if (ec) {
-            err << "korvanta-cli: cannot create the folder " << printable(dir) << ": "
-                << ec.message() << "\n";
-            return kExitFailed;
-        }
-    }
-    for (std::size_t i = 0; i < total; ++i) {
-        const std::string input = plan[i].input.string();
-        if (many) drawProgress(err, i, total, printable(plan[i].input.filename().string()));
-        // Warnings of one file are collected so the progress bar stays on one line.
-        std::ostringstream warnings;
-        const FileOutcome outcome =
-            harmonizeOne(cmd, styles, session, questions, plan[i], out, warnings);
-        if (many && !warnings.str().empty()) err << "\r\x1b[K";
-        err << warnings.str();
-        if (outcome.problem.empty()) {
-            ++succeeded;
-            if (outcome.warned) ++warned;
-        } else {
-            if (many) err << "\r\x1b[K";
-            err << "korvanta-cli: " << printable(input) << ": " << outcome.problem << "\n";
-            failures.push_back(input);
-        }
-    }
-    if (many) {
-        drawProgress(err, total, total, "");
-        err << "\n";
-    }
-    if (total > 1) {
+
+    void printSummary(std::ostream& out) const {
         out << "harmonized " << succeeded << " of " << total << " files";
         if (warned > 0) out << " (" << warned << " with warnings)";
         if (!failures.empty()) {
@@ -310,12 +265,153 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
         }
         out << "\n";
     }
-    return failures.empty() ? kExitOk : kExitFailed;
+};
+
+bool createOutputFolders(const CliCommand& cmd, std::ostream& err) {
+    for (const std::string& dir : {cmd.outdir, cmd.exportDir}) {
+        std::error_code ec;
+        if (!dir.empty()) std::filesystem::create_directories(dir, ec);
+        if (ec) {
+            err << "korvanta-cli: cannot create the folder " << printable(dir) << ": "
+                << ec.message() << "\n";
+            return false;
+        }
+    }
+    return true;
 }
 
-} // namespace korvanta::cli
+} // namespace
 
-namespace korvanta::cli {
+int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
+    const std::vector<PlannedOutputs> plan = planOutputs(cmd);
+    // Nothing is written while any two files of the run collide.
+    if (const std::string conflict = outputConflict(plan); !conflict.empty()) {
+        err << "korvanta-cli: " << printable(conflict) << "; nothing was written\n";
+        return kExitUsage;
+    }
+    StyleContext styles;
+    if (!loadStyles(cmd, styles, err) || !createOutputFolders(cmd, err)) return kExitFailed;
+    // One session for the whole batch, as one window opens file after file:
+    // the style chosen for one song is offered to the next.
+    CliQuestions questions(cmd, askOnTerminal);
+    TuneSession session(questions, &styles.library);
+    BatchTally tally;
+    tally.total = plan.size();
+    // The progress bar redraws one line, so only a terminal gets it.
+    const bool many = tally.total > 1 && isatty(STDERR_FILENO);
+    constexpr const char* kClearLine = "\r\x1b[K";
+    for (const PlannedOutputs& outputs : plan) {
+        const std::string input = outputs.input.string();
+        if (many)
+            drawProgress(err, tally.succeeded + tally.failures.size(), tally.total,
+                         printable(outputs.input.filename().string()));
+        // Warnings of one file are collected so the progress bar stays on one line.
+        std::ostringstream warnings;
+        const FileOutcome outcome =
+            harmonizeOne(cmd, styles, session, questions, outputs, out, warnings);
+        if (many && !warnings.str().empty()) err << kClearLine;
+        err << warnings.str();
+        if (!outcome.problem.empty()) {
+            err << (many ? kClearLine : "") << "korvanta-cli: " << printable(input) << ": "
+                << outcome.problem << "\n";
+            tally.failures.push_back(input);
+            continue;
+        }
+        ++tally.succeeded;
+        if (outcome.warned) ++tally.warned;
+    }
+    if (many) {
+        drawProgress(err, tally.total, tally.total, "");
+        err << "\n";
+    }
+    if (tally.total > 1) tally.printSummary(out);
+    return tally.failures.empty() ? kExitOk : kExitFailed;
+}
+
+namespace {
+
+// What the main thread learns from the player's thread while it plays.
+struct PlayWatch {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool ended = false;
+    std::string failure;
+
+    void attach(Player& player) {
+        player.setErrorHandler([this](const std::string& caption, const std::string& text) {
+            std::lock_guard lock(mutex);
+            failure = caption + ": " + text;
+        });
+        player.setEndHandler([this] {
+            std::lock_guard lock(mutex);
+            ended = true;
+            wake.notify_all();
+        });
+    }
+    // Waits up to period for the end; true when the play has ended.
+    bool waitForEnd(std::chrono::milliseconds period) {
+        std::unique_lock lock(mutex);
+        // The wait is cut short so that Ctrl+C is seen within a period.
+        wake.wait_for(lock, period, [this] { return ended; });
+        return ended;
+    }
+    std::string failureText() {
+        std::lock_guard lock(mutex);
+        return failure;
+    }
+};
+
+// Points the player at a system MIDI port when --output names one; false
+// (after saying why) when there is no such port.
+bool chooseOutput(const CliCommand& cmd, Player& player, std::ostream& err) {
+    if (cmd.outputName.empty() || cmd.outputName == kBuiltInSynthName) return true;
+    const MidiPortList ports = RtMidiOutput::portNames();
+    const int port = RtMidiOutput::findPort(ports.names, cmd.outputName);
+    if (port < 0) {
+        err << "korvanta-cli: no MIDI output called '" << cmd.outputName
+            << "' (korvanta-cli play --list-outputs lists them)\n";
+        return false;
+    }
+    (void)player.setDevice(port, ports.names[static_cast<std::size_t>(port)]);
+    return true;
+}
+
+struct PlayEnd {
+    bool stopped = false; // by Ctrl+C
+    std::int64_t ticks = 0;
+};
+
+// Shows the position until the play ends or Ctrl+C stops it. A terminal
+// gets one line redrawn ten times a second; anything else a plain line
+// every second.
+PlayEnd followPlay(Player& player, PlayWatch& watch, const TSong& song,
+                   const PlayPositions& positions, bool loop, std::ostream& err) {
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    const auto period = terminal ? std::chrono::milliseconds(100) : std::chrono::milliseconds(1000);
+    const std::int64_t rangeStart = loop ? positions.get(PlayPositions::kLoopStart) : 0;
+    const std::int64_t rangeEnd =
+        loop ? positions.get(PlayPositions::kLoopEnd) : positions.get(PlayPositions::kSongEnd);
+    PlayEnd end;
+    while (!watch.waitForEnd(period)) {
+        if (g_interrupted && !end.stopped) {
+            end.stopped = true;
+            player.stop(); // the end handler then ends the wait
+            continue;
+        }
+        end.ticks = player.position();
+        const std::string line = positionText(song.meter(), end.ticks) + " " +
+                                 progressBar(end.ticks - rangeStart, rangeEnd - rangeStart) +
+                                 (loop ? " (looping; Ctrl+C stops)" : "");
+        if (terminal)
+            err << "\r" << line << "\x1b[K" << std::flush;
+        else
+            err << line << "\n" << std::flush;
+    }
+    if (terminal) err << "\r\x1b[K";
+    return end;
+}
+
+} // namespace
 
 int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     if (cmd.listOutputs) return listOutputs(out, err);
@@ -352,21 +448,9 @@ int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     }
 
     // Declared before the player, which may call its handlers until it is gone.
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool ended = false;
-    std::string failure;
+    PlayWatch watch;
     Player player;
-    if (!cmd.outputName.empty() && cmd.outputName != kBuiltInSynthName) {
-        const MidiPortList ports = RtMidiOutput::portNames();
-        const int port = RtMidiOutput::findPort(ports.names, cmd.outputName);
-        if (port < 0) {
-            err << "korvanta-cli: no MIDI output called '" << cmd.outputName
-                << "' (korvanta-cli play --list-outputs lists them)\n";
-            return kExitFailed;
-        }
-        (void)player.setDevice(port, ports.names[static_cast<std::size_t>(port)]);
-    }
+    if (!chooseOutput(cmd, player, err)) return kExitFailed;
     player.setSong(&song);
     player.setChannelSettings(&mix);
     player.setPositions(&positions);
@@ -377,61 +461,23 @@ int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
         tempo = static_cast<std::uint32_t>(60000000 / *cmd.tempoBpm);
     }
     player.setTempo(tempo);
-
-    player.setErrorHandler([&](const std::string& caption, const std::string& text) {
-        std::lock_guard lock(mutex);
-        failure = caption + ": " + text;
-    });
-    player.setEndHandler([&] {
-        std::lock_guard lock(mutex);
-        ended = true;
-        wake.notify_all();
-    });
+    watch.attach(player);
 
     InterruptGuard interrupt;
     if (!player.start(loop)) {
-        std::lock_guard lock(mutex);
+        const std::string failure = watch.failureText();
         err << "korvanta-cli: " << (failure.empty() ? "playback could not start" : failure) << "\n";
         return kExitFailed;
     }
-    // A terminal gets one line redrawn ten times a second; anything else a
-    // plain line every second.
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    const auto period = terminal ? std::chrono::milliseconds(100) : std::chrono::seconds(1);
-    const std::int64_t rangeStart = loop ? positions.get(PlayPositions::kLoopStart) : 0;
-    const std::int64_t rangeEnd =
-        loop ? positions.get(PlayPositions::kLoopEnd) : positions.get(PlayPositions::kSongEnd);
-    bool stopped = false;
-    std::int64_t ticks = 0;
-    for (;;) {
-        {
-            std::unique_lock lock(mutex);
-            // The wait is cut short so that Ctrl+C is seen within a period.
-            wake.wait_for(lock, period, [&] { return ended; });
-            if (ended) break;
-        }
-        if (g_interrupted && !stopped) {
-            stopped = true;
-            player.stop(); // the end handler then ends the wait
-            continue;
-        }
-        ticks = player.position();
-        const std::string line = positionText(song.meter(), ticks) + " " +
-                                 progressBar(ticks - rangeStart, rangeEnd - rangeStart) +
-                                 (loop ? " (looping; Ctrl+C stops)" : "");
-        if (terminal)
-            err << "\r" << line << "\x1b[K" << std::flush;
-        else
-            err << line << "\n" << std::flush;
-    }
-    if (terminal) err << "\r\x1b[K";
-    std::lock_guard lock(mutex);
-    if (!failure.empty()) {
+    session.setPlaying(true);
+    const PlayEnd end = followPlay(player, watch, song, positions, loop, err);
+    session.setPlaying(false);
+    if (const std::string failure = watch.failureText(); !failure.empty()) {
         err << "korvanta-cli: " << file << ": " << failure << "\n";
         return kExitFailed;
     }
-    if (stopped)
-        out << "stopped at " << positionText(song.meter(), ticks) << "\n";
+    if (end.stopped)
+        out << "stopped at " << positionText(song.meter(), end.ticks) << "\n";
     else
         out << "played " << file << "\n";
     return kExitOk;

@@ -144,6 +144,55 @@ void TuneSession::startMix() {
     s.channelSettings = &m_mix;
 }
 
+Status TuneSession::loadInto(SongKind kind) {
+    Status status = kind == SongKind::Midi ? m_master->loadMidiFile() : m_master->loadProjectFile();
+    if (status != kStatusSeveralChannels) return status;
+    const MelodyChannelChoice choice = m_master->melodyChannelChoice();
+    if (choice.status != kStatusSeveralChannels) return m_master->status();
+    std::vector<ChannelOption> options;
+    for (const MelodyChannel& c : choice.channels)
+        options.push_back({c.channel, c.program});
+    const std::optional<int> channel = m_questions.melodyChannel(kSelectChannelText, options);
+    return channel ? m_master->prepareMelodyChannel(*channel) : kStatusSeveralChannels;
+}
+
+void TuneSession::refuseLoaded(SessionResult& result, SongKind kind, const std::string& path) {
+    if (kind == SongKind::Project && result.status == kStatusLoadFailed &&
+        !m_master->projectMessage().empty())
+        addMessage(result, {MessageKind::Error, m_master->projectMessage()});
+    else
+        addMessage(result, openStatusMessage(result.status, path));
+    // Keep what the file gave, for a report.
+    if (m_master->song()) m_master->song()->channelSettings = nullptr;
+    m_failed = std::move(m_master);
+    forgetSong();
+}
+
+void TuneSession::acceptLoaded(SongKind kind, Status status, const std::string& path) {
+    m_kind = kind;
+    m_path = path;
+    TSong& s = songRef();
+    s.warning = 0;
+    m_master->clearStatus();
+    if (kind == SongKind::Midi && status == kStatusKeyNotRecognised) m_settings.AutoKey = false;
+    startMix();
+    s.SetFlags(0, false);
+    if (kind == SongKind::Midi) {
+        m_neverSaved = true;
+        s.SetFlags(SongChange::kNewMelody, true);
+        return;
+    }
+    if (s.barHarmony.empty()) return;
+    s.ClampSecondGroups(m_settings.MaxNumCustomChords);
+    if (m_library && chooseStyleForMeter(s, *m_library, m_lastChosenStyle)) {
+        // A harmonized project opens with its style switched on.
+        m_styleShown = true;
+        m_styleOn = true;
+        s.style = s.style2;
+    }
+    s.SetFlags(0, false);
+}
+
 SessionResult TuneSession::open(const std::string& path) {
     if (m_playing) return refused(Refusal::Playing);
     SessionResult result = close(true);
@@ -159,54 +208,13 @@ SessionResult TuneSession::open(const std::string& path) {
     if (kind == SongKind::Midi) m_settings = kBuiltInHarmonySettings;
     m_failed.reset();
     m_master = std::make_unique<ChordMaster>(path, 0, m_settings);
-    Status status = kind == SongKind::Midi ? m_master->loadMidiFile() : m_master->loadProjectFile();
-    if (status == kStatusSeveralChannels) {
-        const MelodyChannelChoice choice = m_master->melodyChannelChoice();
-        status = m_master->status();
-        if (choice.status == kStatusSeveralChannels) {
-            std::vector<ChannelOption> options;
-            for (const MelodyChannel& c : choice.channels)
-                options.push_back({c.channel, c.program});
-            const std::optional<int> channel =
-                m_questions.melodyChannel(kSelectChannelText, options);
-            status = channel ? m_master->prepareMelodyChannel(*channel) : kStatusSeveralChannels;
-        }
-    }
-    result.status = status;
-    if (status != kStatusOk && status != kStatusKeyNotRecognised) {
-        if (kind == SongKind::Project && status == kStatusLoadFailed &&
-            !m_master->projectMessage().empty())
-            addMessage(result, {MessageKind::Error, m_master->projectMessage()});
-        else
-            addMessage(result, openStatusMessage(status, path));
-        // Keep what the file gave, for a report.
-        if (m_master->song()) m_master->song()->channelSettings = nullptr;
-        m_failed = std::move(m_master);
-        forgetSong();
+    result.status = loadInto(kind);
+    if (result.status != kStatusOk && result.status != kStatusKeyNotRecognised) {
+        refuseLoaded(result, kind, path);
         return result;
     }
-    addMessage(result, openStatusMessage(status, path));
-    m_kind = kind;
-    m_path = path;
-    TSong& s = songRef();
-    s.warning = 0;
-    m_master->clearStatus();
-    if (kind == SongKind::Midi && status == kStatusKeyNotRecognised) m_settings.AutoKey = false;
-    startMix();
-    s.SetFlags(0, false);
-    if (kind == SongKind::Project && !s.barHarmony.empty()) {
-        s.ClampSecondGroups(m_settings.MaxNumCustomChords);
-        if (m_library && chooseStyleForMeter(s, *m_library, m_lastChosenStyle)) {
-            // A harmonized project opens with its style switched on.
-            m_styleShown = true;
-            m_styleOn = true;
-            s.style = s.style2;
-        }
-        s.SetFlags(0, false);
-    } else if (kind == SongKind::Midi) {
-        m_neverSaved = true;
-        s.SetFlags(SongChange::kNewMelody, true);
-    }
+    addMessage(result, openStatusMessage(result.status, path)); // the key warning, if any
+    acceptLoaded(kind, result.status, path);
     result.changes |= kEverything;
     return result;
 }

@@ -185,6 +185,11 @@ public:
 
 private:
     SessionResult refuseUnlessEditable() const;
+    // The steps of open: read the file (asking for the melody channel),
+    // then keep the song or let it go with the reason.
+    Status loadInto(SongKind kind);
+    void acceptLoaded(SongKind kind, Status status, const std::string& path);
+    void refuseLoaded(SessionResult& result, SongKind kind, const std::string& path);
     void forgetSong();
     void startMix();
     void settleStyleAfterCreation(SessionResult& result);

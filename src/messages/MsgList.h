@@ -4,7 +4,7 @@
 // constant data, callable from any thread; no Qt, so the command-line program
 // uses it too. Lines inside a text are separated by "\n\r".
 
-#include "messages/StatusCodes.h"
+#include "io/StatusCodes.h"
 
 #include <string>
 #include <string_view>

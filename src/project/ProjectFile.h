@@ -30,7 +30,7 @@
 #include "alg/harmony/HarmonySettings.h"
 #include "alg/song/TSong.h"
 #include "io/OutputSink.h"
-#include "messages/StatusCodes.h"
+#include "io/StatusCodes.h"
 
 #include <cstddef>
 #include <cstdint>

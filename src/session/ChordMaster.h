@@ -25,7 +25,7 @@
 #include "alg/harmony/HarmonySettings.h"
 #include "alg/song/MelodyChecks.h"
 #include "alg/song/TSong.h"
-#include "messages/StatusCodes.h"
+#include "io/StatusCodes.h"
 
 #include <array>
 #include <cstddef>

@@ -22,7 +22,7 @@
 #include "alg/harmony/KeySegment.h"
 #include "alg/harmony/KeyVote.h"
 #include "alg/song/TSong.h"
-#include "messages/StatusCodes.h"
+#include "io/StatusCodes.h"
 
 #include <array>
 #include <vector>

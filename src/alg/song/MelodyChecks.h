@@ -8,7 +8,7 @@
 
 #include "alg/song/TNotes.h"
 #include "alg/song/TSong.h"
-#include "messages/StatusCodes.h"
+#include "io/StatusCodes.h"
 
 #include <cstdint>
 #include <vector>

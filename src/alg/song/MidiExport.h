@@ -13,7 +13,7 @@
 // leaves the previous file as it was and no partial file behind.
 
 #include "alg/song/TSong.h"
-#include "messages/StatusCodes.h"
+#include "io/StatusCodes.h"
 
 #include <cstdint>
 #include <cstdio>

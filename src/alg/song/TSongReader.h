@@ -7,7 +7,7 @@
 
 #include "alg/midi/MidiMergeReader.h"
 #include "alg/song/TSong.h"
-#include "messages/StatusCodes.h"
+#include "io/StatusCodes.h"
 
 #include <cstdint>
 #include <span>

@@ -1,8 +1,8 @@
 #pragma once
 // The status codes that loading, melody checks, key analysis and saving leave
-// for the main window. 0 is success; the message table turns the others into
-// user messages. Header only, so the core and the message table share it
-// without depending on each other.
+// for the main window, and that every Result (io/Result.h) carries. 0 is
+// success; the message table turns the others into user messages. In the
+// lowest layer, so every reader and writer can return them.
 
 #include <cstdint>
 
@@ -27,5 +27,6 @@ constexpr Status kStatusNoMelodyChannel = 98;  // several channels, none usable 
 constexpr Status kStatusTooFewNotes = 99;      // the melody has fewer than 7 notes
 constexpr Status kStatusLoadFailed = 101;      // the file could not be read
 constexpr Status kStatusSaveFailed = 102;      // the file could not be written
+constexpr Status kStatusOutputFailed = 103;    // a sound output or MIDI port failed (playback)
 
 } // namespace korvanta

@@ -1,5 +1,6 @@
 #include "alg/midi/MidiFileIO.h"
 
+#include "alg/midi/StreamSeek.h"
 #include "io/FileBytes.h"
 
 #include <algorithm>
@@ -8,7 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
-#include <sys/types.h>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace korvanta {
@@ -17,13 +18,22 @@ namespace {
 
 constexpr std::uint64_t kMaxFileSize = std::numeric_limits<std::uint32_t>::max();
 
-// The size of a seekable stream, or -1.
+// The size of a seekable stream, or -1; the stream stays where it was.
 std::int64_t streamSize(std::FILE* file) {
-    const off_t here = ftello(file);
-    if (here < 0 || fseeko(file, 0, SEEK_END) != 0) return -1;
-    const off_t end = ftello(file);
-    if (fseeko(file, here, SEEK_SET) != 0) return -1;
-    return end;
+    std::fpos_t here;
+    if (std::fgetpos(file, &here) != 0) return -1;
+    // Seeking writes out what the stream still buffers, so the size counts it; a stream that
+    // cannot seek (a pipe) fails here.
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    std::int64_t size = -1;
+    struct stat info {};
+    const int fd = ::fileno(file);
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        size = static_cast<std::int64_t>(info.st_size);
+    else
+        size = std::ftell(file); // no regular file behind the stream (memory, a device)
+    if (std::fsetpos(file, &here) != 0) return -1;
+    return size;
 }
 
 } // namespace
@@ -107,8 +117,7 @@ void MidiFileIO::openStream(BufferMode mode, std::uint32_t bufferSize) {
         auto* whole = m_fileSize ? new (std::nothrow) std::uint8_t[m_fileSize] : nullptr;
         if (whole || m_fileSize == 0) {
             std::size_t got = 0;
-            if (whole && fseeko(m_file, 0, SEEK_SET) == 0)
-                got = std::fread(whole, 1, m_fileSize, m_file);
+            if (whole && seekStream(m_file, 0)) got = std::fread(whole, 1, m_fileSize, m_file);
             // A file that shrank while we read it ends where the data ends.
             m_fileSize = got;
             m_buffer = whole;
@@ -154,7 +163,7 @@ bool MidiFileIO::loadWindow(std::uint64_t offset) {
     if (!m_file || m_wholeFile || m_writeMode || offset > m_fileSize) return false;
     m_bufferFill = 0;
     m_bufferOffset = offset;
-    if (fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+    if (!seekStream(m_file, offset)) return false;
     const std::uint64_t want = std::min<std::uint64_t>(m_bufferSize, m_fileSize - offset);
     m_bufferFill = static_cast<std::uint32_t>(std::fread(m_buffer, 1, want, m_file));
     return m_bufferFill == want;
@@ -228,7 +237,7 @@ bool MidiFileIO::writebytes(const void* data, std::size_t n) {
 bool MidiFileIO::flushWindow() {
     if (m_writeFailed) return false;
     if (m_bufferFill == 0) return true;
-    const bool ok = fseeko(m_file, static_cast<off_t>(m_bufferOffset), SEEK_SET) == 0 &&
+    const bool ok = seekStream(m_file, m_bufferOffset) &&
                     std::fwrite(m_buffer, 1, m_bufferFill, m_file) == m_bufferFill;
     m_bufferFill = 0;
     if (!ok) {

@@ -1,5 +1,7 @@
 #include "alg/midi/MidiReader.h"
 
+#include "alg/midi/StreamSeek.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -274,9 +276,7 @@ int MidiReader::readSysex(int status, std::uint64_t trackEnd) {
             reportError("unexpected end of file");
             return 0;
         }
-        std::FILE* stream = m_file && fseeko(m_file, static_cast<off_t>(dataStart), SEEK_SET) == 0
-                                ? m_file
-                                : nullptr;
+        std::FILE* stream = m_file && seekStream(m_file, dataStart) ? m_file : nullptr;
         const auto size = static_cast<std::uint32_t>(length);
         if (raw)
             onrawfileevent(status, size, stream);
@@ -329,8 +329,7 @@ int MidiReader::readMeta(std::uint64_t trackEnd) {
     }
 
     auto streamAt = [this](std::uint64_t offset) -> std::FILE* {
-        return m_file && fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0 ? m_file
-                                                                                   : nullptr;
+        return m_file && seekStream(m_file, offset) ? m_file : nullptr;
     };
 
     if ((m_options & kRawSystem) != 0) {

@@ -1,8 +1,10 @@
 #include "alg/midi/MidiFileIO.h"
 
+#include "alg/midi/MidiReader.h"
 #include "alg/midi/MidiTestSupport.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -147,6 +149,150 @@ TEST(MidiFileIO, LeavesCallersStreamOpen) {
     }
     EXPECT_EQ(std::fputc('x', stream), 'x');
     EXPECT_EQ(std::fclose(stream), 0);
+}
+
+TEST(MidiFileIO, MeasuresCallersStreamFromItsStartAndLeavesItWhereItWas) {
+    const Bytes bytes = counting(100);
+    for (const auto mode : {MidiFileIO::BufferMode::Window, MidiFileIO::BufferMode::WholeFile}) {
+        std::FILE* stream = std::tmpfile();
+        ASSERT_NE(stream, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), stream), bytes.size());
+        ASSERT_EQ(std::fseek(stream, 30, SEEK_SET), 0);
+        {
+            MidiFileIO io(stream, mode, 32);
+            ASSERT_TRUE(io.isOpen());
+            EXPECT_EQ(io.fileSize(), 100u);
+            if (mode == MidiFileIO::BufferMode::Window) {
+                EXPECT_EQ(std::ftell(stream), 30);
+            }
+            // Offsets count from the start of the file, not from where the stream stood.
+            const std::uint8_t* p = io.access(90, 10);
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(p[0], 90);
+            EXPECT_EQ(p[9], 99);
+            EXPECT_EQ(io.access(95, 6), nullptr);
+        }
+        std::fclose(stream);
+    }
+}
+
+TEST(MidiFileIO, RefusesStreamThatCannotSeek) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::write(fds[1], "MThd", 4), 4);
+    ::close(fds[1]);
+    std::FILE* stream = ::fdopen(fds[0], "rb");
+    ASSERT_NE(stream, nullptr);
+    {
+        MidiFileIO io(stream);
+        EXPECT_FALSE(io.isOpen());
+        EXPECT_TRUE(io.errorFlag());
+        EXPECT_EQ(io.readbytes(1), nullptr);
+        EXPECT_EQ(io.diagnostics().front(), "error: cannot read file \n");
+    }
+    std::fclose(stream);
+}
+
+// A sparse file of the given size with marker bytes at offset; empty path when the file
+// system cannot hold it.
+std::string sparseFile(std::uint64_t size, std::uint64_t offset, const Bytes& marker) {
+    const std::string path =
+        ::testing::TempDir() + "korvanta_sparse_" + std::to_string(getpid()) + ".mid";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) return {};
+    const bool ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0 &&
+                    ::pwrite(fd, marker.data(), marker.size(), static_cast<off_t>(offset)) ==
+                        static_cast<ssize_t>(marker.size());
+    ::close(fd);
+    if (!ok) {
+        std::remove(path.c_str());
+        return {};
+    }
+    return path;
+}
+
+TEST(MidiFileIO, ReadsWindowsPastTwoGigabytes) {
+    constexpr std::uint64_t kOffset = 3ull << 30;
+    const Bytes marker = {'M', 'T', 'r', 'k', 0x12, 0x34};
+    const std::string path = sparseFile(kOffset + 100, kOffset, marker);
+    if (path.empty()) GTEST_SKIP() << "no room for a sparse file of 3 GiB here";
+    {
+        MidiFileIO io(path.c_str(), MidiFileIO::BufferMode::WholeFile, 64);
+        ASSERT_TRUE(io.isOpen());
+        EXPECT_FALSE(io.isWholeFileInMemory()); // too large for one buffer
+        EXPECT_EQ(io.fileSize(), kOffset + 100);
+        const std::uint8_t* p = io.access(kOffset, 6);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(Bytes(p, p + 6), marker);
+        EXPECT_EQ(io.available(kOffset + 60), 40u);
+        EXPECT_EQ(io.access(kOffset + 99, 2), nullptr);
+        const std::uint8_t* start = io.access(0, 4); // and back to the start
+        ASSERT_NE(start, nullptr);
+        EXPECT_EQ(start[0], 0);
+    }
+    std::remove(path.c_str());
+}
+
+TEST(MidiFileIO, RefusesFileOverFourGigabytes) {
+    constexpr std::uint64_t kSize = (4ull << 30) + 1;
+    const std::string path = sparseFile(kSize, kSize - 1, Bytes{0});
+    if (path.empty()) GTEST_SKIP() << "no room for a sparse file of 4 GiB here";
+    {
+        MidiFileIO io(path.c_str());
+        EXPECT_FALSE(io.isOpen());
+        EXPECT_THAT(io.diagnostics(), ElementsAre("error: file too large\n"));
+    }
+    std::remove(path.c_str());
+}
+
+// Keeps the bytes that the reader's file callbacks find at the stream they are handed.
+class StreamCollectingReader : public MidiReader {
+public:
+    using MidiReader::MidiReader;
+    std::vector<Bytes> items;
+
+protected:
+    void onmetafile(int type, std::uint32_t length, std::FILE* file) override {
+        take(length, file);
+    }
+    void onsysexfile(std::uint32_t length, std::FILE* file) override { take(length, file); }
+    void onrawfileevent(int status, std::uint32_t length, std::FILE* file) override {
+        take(length, file);
+    }
+
+private:
+    void take(std::uint32_t length, std::FILE* file) {
+        Bytes bytes(length);
+        if (!file || std::fread(bytes.data(), 1, length, file) != length) bytes.clear();
+        items.push_back(std::move(bytes));
+    }
+};
+
+TEST(MidiFileIO, HandsFileCallbacksTheStreamAtTheirData) {
+    const std::string text(100, 'x');
+    Bytes sysex(59, 0x11);
+    sysex.push_back(0xF7);
+    TrackBuilder t;
+    t.text(0, 1, text);
+    t.delta(0).raw({0xF0}).raw(vlq(60)).raw(sysex);
+    t.noteOn(0, 0, 60, 100).endOfTrack();
+    const Bytes bytes = singleTrackFile(t);
+    TempFile file(bytes);
+
+    StreamCollectingReader reader(file.path(), MidiFileIO::BufferMode::Window, 32);
+    ASSERT_TRUE(reader.read());
+    EXPECT_THAT(reader.items, ElementsAre(Bytes(text.begin(), text.end()), sysex));
+
+    // A raw meta event comes with its type and length.
+    StreamCollectingReader raw(file.path(), MidiFileIO::BufferMode::Window, 32);
+    raw.setOptions(MidiReader::kRawSystem);
+    ASSERT_TRUE(raw.read());
+    ASSERT_EQ(raw.items.size(), 2u);
+    Bytes meta(2 + text.size(), 'x');
+    meta[0] = 0x01;
+    meta[1] = 100;
+    EXPECT_EQ(raw.items[0], meta);
+    EXPECT_EQ(raw.items[1], sysex);
 }
 
 TEST(MidiFileIO, WritesThroughItsBufferAndReadsBack) {

@@ -56,7 +56,6 @@ ChordMaster::ChordMaster(std::string fileName, std::int64_t callerValue, Harmony
     : m_fileName(std::move(fileName)), m_callerValue(callerValue), m_settings(settings) {
     m_reportName = m_fileName + std::string(kReportSuffix);
     m_exportName = exportFileName(m_fileName);
-    progression::selectKey(kKeyCMajor);
 }
 
 ChordMaster::~ChordMaster() = default;
@@ -263,9 +262,9 @@ Status ChordMaster::Harmonize() {
 
 Status ChordMaster::harmonizeAndStamp() {
     const int key = mainKey();
-    progression::selectKey(key);
     m_harmonizer.reset();
-    m_harmonizer = std::make_unique<Harmonizer>(*m_song, m_settings);
+    m_harmonizer =
+        std::make_unique<Harmonizer>(*m_song, m_settings, progression::progressionTableFor(key));
     if (m_harmonizer->failed() || m_harmonizer->Run() != HarmonizerResult::Done ||
         !m_song->MakeBarHarmony()) {
         m_harmonizer.reset();

@@ -128,12 +128,9 @@ TEST(ChordMasterNames, ExportNameReplacesOnlyALowerCaseMidSuffix) {
     EXPECT_EQ(ChordMaster(longName, 0, settings).exportName(), std::string(200, 'x') + "_kvta.mid");
 }
 
-TEST(ChordMasterNames, CreationStartsEmptyAndPublishesTheDefaultSelector) {
-    progression::selectKey(kAm);
+TEST(ChordMasterNames, CreationStartsEmpty) {
     HarmonySettings settings;
     const ChordMaster master("tune.mid", 42, settings);
-    EXPECT_EQ(progression::selector().mainKey, kC);
-    EXPECT_EQ(progression::selector().table, progression::Table::Major);
     EXPECT_EQ(master.draftNumbers(), (std::array<int, 3>{1, 2, 3}));
     EXPECT_EQ(master.callerValue(), 42);
     EXPECT_EQ(master.fileName(), "tune.mid");
@@ -215,7 +212,8 @@ TEST_F(ChordMasterTest, HarmonizedTuneGetsChordsKeySignatureAndComment) {
     EXPECT_EQ(master.Harmonize(), kStatusOk);
     EXPECT_EQ(master.mainKey(), kC);
     EXPECT_EQ(master.keyResult(), kC);
-    EXPECT_EQ(progression::selector().mainKey, kC);
+    ASSERT_NE(master.harmonizer(), nullptr);
+    EXPECT_EQ(master.harmonizer()->progressionTable(), progression::progressionTableFor(kC));
     const TSong& song = *master.song();
     ASSERT_EQ(song.barHarmony.size(), 6u);
     for (const ChordCode chord : chordsOf(master))
@@ -227,7 +225,6 @@ TEST_F(ChordMasterTest, HarmonizedTuneGetsChordsKeySignatureAndComment) {
     int mi = -1;
     EXPECT_EQ(keySignatureOf(song, mi), kC); // added: the file had none
     EXPECT_EQ(mi, 0);
-    ASSERT_NE(master.harmonizer(), nullptr);
 
     // A second run replaces the records with the same result.
     const auto before = chordsOf(master);
@@ -241,7 +238,9 @@ TEST_F(ChordMasterTest, StampingRewritesTheKeySignatureOfTheFile) {
     ASSERT_EQ(master.loadMidiMemory(bytesOf(tuneFile(kAMinorTune, 0, 1, 0, true))), kStatusOk);
     EXPECT_EQ(master.Harmonize(), kStatusOk);
     EXPECT_EQ(master.mainKey(), kAm);
-    EXPECT_EQ(progression::selector().table, progression::Table::Minor);
+    // The progressions consulted are those of the key found, not of the signature.
+    ASSERT_NE(master.harmonizer(), nullptr);
+    EXPECT_EQ(master.harmonizer()->progressionTable(), progression::progressionTableFor(kAm));
     int mi = -1;
     EXPECT_EQ(keySignatureOf(*master.song(), mi), kAm);
     EXPECT_EQ(mi, 1);
@@ -302,6 +301,8 @@ TEST_F(ChordMasterTest, KeyChosenByHandDecidesTheKey) {
     EXPECT_EQ(master.song()->changes, SongChange::kKeyByHand | SongChange::kMix);
     EXPECT_EQ(master.Harmonize(), kStatusOk);
     EXPECT_EQ(master.mainKey(), kD);
+    ASSERT_NE(master.harmonizer(), nullptr);
+    EXPECT_EQ(master.harmonizer()->progressionTable(), progression::progressionTableFor(kD));
     int mi = -1;
     EXPECT_EQ(keySignatureOf(*master.song(), mi), kD);
 

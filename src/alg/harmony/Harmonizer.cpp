@@ -62,8 +62,9 @@ constexpr int kFillUpTo = 4;
 
 } // namespace
 
-Harmonizer::Harmonizer(TSong& song, const HarmonySettings& settings)
-    : m_song(song), m_settings(usableSettings(settings)) {
+Harmonizer::Harmonizer(TSong& song, const HarmonySettings& settings,
+                       progression::ProgressionTable progressions)
+    : m_song(song), m_settings(usableSettings(settings)), m_progressions(progressions) {
     m_additionalLimit =
         std::clamp(static_cast<int>(m_settings.MaxNumCustomChords), 0, kMaxAdditionalChords);
     try {

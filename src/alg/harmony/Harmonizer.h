@@ -4,18 +4,21 @@
 // ones), and marks the bars that close a phrase (cadence marks).
 //
 // One Harmonizer per run, owned by the chord master, which keeps it until the
-// song is closed. It holds a reference to the song (which must outlive it) and
-// a copy of the harmony settings taken at construction, so a run does not
-// change when the process-wide settings do. Deterministic: the same melody,
-// key, key marks, settings and progression selector always give the same
-// chords. Single-threaded: call it on the thread that owns the song. Times are
-// ticks; scores are plain numbers without unit.
+// song is closed. It holds a reference to the song (which must outlive it),
+// and copies of the harmony settings and of the progression table it is
+// given, so a run depends on nothing but its arguments. Deterministic: the
+// same melody, key, key marks, settings and progression table always give the
+// same chords. A Harmonizer is used on one thread at a time, the one that owns
+// its song; Harmonizers of different songs share no state and may run side by
+// side. Times are ticks; scores are plain numbers without unit.
 //
 // Inputs: the melody list (list 0) as prepared by PrepareMelody, the song's
-// first key entry (the main key) and keyMarks, and the process-wide
-// progression selector (set by the caller to the main key before a run).
+// first key entry (the main key) and keyMarks, and the progression table of
+// the main key (progression::progressionTableFor), which the unusual-chord
+// filter (CSFilter) consults.
 
 #include "alg/harmony/HarmonySettings.h"
+#include "alg/harmony/ProgressionTables.h"
 #include "alg/song/ChordVocabulary.h"
 #include "alg/song/TSong.h"
 
@@ -52,7 +55,9 @@ public:
 
     // Allocates the per-note flags, the song's TBarChords (MakeBarChords) and
     // the per-bar anchors. failed() tells whether the records could not be had.
-    explicit Harmonizer(TSong& song, const HarmonySettings& settings = currentHarmonySettings());
+    // progressions should be those of the song's main key.
+    Harmonizer(TSong& song, const HarmonySettings& settings,
+               progression::ProgressionTable progressions);
 
     bool failed() const { return m_failed; }
 
@@ -76,6 +81,7 @@ public:
     int candidateVariant(int candidate) const;
     // MaxNumCustomChords as the run uses it: 0..kMaxAdditionalChords.
     int additionalChordLimit() const { return m_additionalLimit; }
+    const progression::ProgressionTable& progressionTable() const { return m_progressions; }
 
 private:
     // Melody access (list 0), with start ticks cached per note and per bar.
@@ -128,6 +134,7 @@ private:
 
     TSong& m_song;
     HarmonySettings m_settings;
+    progression::ProgressionTable m_progressions;
     bool m_failed = false;
 
     int m_mainKey = -1;

@@ -5,7 +5,6 @@
 #include "alg/harmony/ExchangeSort.h"
 #include "alg/harmony/Harmonizer.h"
 #include "alg/harmony/HarmonyTables.h"
-#include "alg/harmony/ProgressionTables.h"
 
 #include <algorithm>
 #include <cmath>
@@ -269,9 +268,10 @@ void Harmonizer::writeChords(int bar) {
         for (int n = 0; n < kCandidateCount && scores[n] >= static_cast<float>(threshold); ++n) {
             const int j = order[n];
             const int variant = m_candidateVariant[static_cast<std::size_t>(j)];
-            if (!progression::isKnownChord(makeChordCode(j, 0)))
+            if (!m_progressions.isKnownChord(makeChordCode(j, 0)))
                 scores[n] = 0.0f;
-            else if (variant >= 0 && progression::isKnownMove(previous, makeChordCode(j, variant)))
+            else if (variant >= 0 &&
+                     m_progressions.isKnownMove(previous, makeChordCode(j, variant)))
                 scores[n] += 1.0f;
         }
         exchangeSort(std::span<float>(scores), std::span<int>(order));

@@ -1,6 +1,5 @@
 // The two progression tables, written as chord symbols and turned into
-// entries at compile time, the selector and the known-chord and known-move
-// queries.
+// entries at compile time, and the known-chord and known-move queries.
 
 #include "alg/harmony/ProgressionTables.h"
 
@@ -201,8 +200,6 @@ consteval bool everyRowIsFilled(std::span<const Row> table) {
 static_assert(everyRowIsFilled(kMajorRows), "a major row is missing");
 static_assert(everyRowIsFilled(kMinorRows), "a minor row is missing");
 
-Selector s_selector;
-
 } // namespace
 
 std::span<const Row> rows(Table table) {
@@ -234,16 +231,6 @@ bool isKnownMove(Table table, Entry previous, Entry chord) {
     return false;
 }
 
-Selector selector() {
-    return s_selector;
-}
-
-bool selectKey(int mainKey) {
-    if (mainKey < 0 || mainKey >= kKeyCount) return false;
-    s_selector = {mainKey, tableForKey(mainKey)};
-    return true;
-}
-
 Entry entryOfCode(std::int16_t code, int mainKey) {
     if (code < 0 || mainKey < 0 || mainKey >= kKeyCount) return kNoEntry;
     const int root = code >> 8;
@@ -252,15 +239,15 @@ Entry entryOfCode(std::int16_t code, int mainKey) {
     return makeEntry(tableDegree(DegreeOf(keyTonic(root), mainKey)), isMinorKey(root), variant);
 }
 
-bool isKnownChord(std::int16_t code) {
-    const Entry entry = entryOfCode(code, s_selector.mainKey);
+bool ProgressionTable::isKnownChord(std::int16_t code) const {
+    const Entry entry = entryOfCode(code, mainKey);
     return entry != kNoEntry &&
-           isKnownChord(s_selector.table, entryDegree(entry), entryIsMinor(entry));
+           progression::isKnownChord(table, entryDegree(entry), entryIsMinor(entry));
 }
 
-bool isKnownMove(std::int16_t previous, std::int16_t code) {
-    return isKnownMove(s_selector.table, entryOfCode(previous, s_selector.mainKey),
-                       entryOfCode(code, s_selector.mainKey));
+bool ProgressionTable::isKnownMove(std::int16_t previous, std::int16_t code) const {
+    return progression::isKnownMove(table, entryOfCode(previous, mainKey),
+                                    entryOfCode(code, mainKey));
 }
 
 } // namespace korvanta::progression

@@ -4,10 +4,9 @@
 // unusual-chord filter asks of them: is a chord customary in the main key,
 // and does it customarily follow the previous bar's chord.
 //
-// The tables are constant and may be read from any thread. The selector
-// (which main key, hence which table, is in force) is process-wide state
-// without locking: it is set and read on the GUI thread only, by the chord
-// master before each harmonization run and by the engine it runs there.
+// Everything here is constant or a plain value: the tables and the queries
+// may be used from any thread, and two harmonizations in different keys each
+// carry their own ProgressionTable.
 
 #include "alg/song/Keys.h"
 
@@ -89,26 +88,30 @@ bool isKnownChord(Table table, int degree, bool minorChord);
 // or an earlier one of the same row.
 bool isKnownMove(Table table, Entry previous, Entry chord);
 
-// The process-wide selector: the main key (0..23) and the table it implies.
-// Until a key is selected it is C major.
-struct Selector {
-    int mainKey = kKeyCMajor;
-    Table table = Table::Major;
-};
-
-Selector selector();
-// Sets the main key. A key outside 0..23 is refused (false) and the selector
-// keeps its previous value.
-bool selectKey(int mainKey);
-
 // Chord codes (high byte root-and-mode index 0..23, low byte variant 0..4).
 // The entry of a code relative to a main key; kNoEntry for a negative or
 // malformed code or a main key outside 0..23.
 Entry entryOfCode(std::int16_t code, int mainKey);
 
-// The queries the unusual-chord filter asks, relative to the selected main
-// key and table. A negative or malformed code is never known.
-bool isKnownChord(std::int16_t code);
-bool isKnownMove(std::int16_t previous, std::int16_t code);
+// The progressions of one main key: the table its mode implies, and the key
+// chord codes are read in. A small value, made by progressionTableFor.
+struct ProgressionTable {
+    int mainKey = -1; // -1: no key, and no chord is known
+    Table table = Table::Major;
+
+    // The queries the unusual-chord filter asks. A negative or malformed
+    // code is never known.
+    bool isKnownChord(std::int16_t code) const;
+    bool isKnownMove(std::int16_t previous, std::int16_t code) const;
+
+    bool operator==(const ProgressionTable&) const = default;
+};
+
+// The progressions of mainKey (0..23). Any other value gives a table that
+// knows no chord, so a run with the unusual-chord filter keeps none.
+constexpr ProgressionTable progressionTableFor(int mainKey) {
+    if (mainKey < 0 || mainKey >= kKeyCount) return {};
+    return {mainKey, tableForKey(mainKey)};
+}
 
 } // namespace korvanta::progression

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <random>
+#include <thread>
 #include <vector>
 
 using namespace korvanta;
@@ -34,31 +35,38 @@ protected:
     void SetUp() override {
         test::useCommonTime(song.meter(), kQuarter);
         settings.TSYmode = kTSYmodeStandard;
-        progression::selectKey(kC);
     }
 
-    void note(int ticks, int pitch, int duration = kQuarter) {
-        song.notes.AddNote(static_cast<std::uint8_t>(pitch), kMelodyList, 0x6464,
-                           song.meter().ToPos(ticks), static_cast<std::uint16_t>(duration),
-                           static_cast<std::uint8_t>(pitch % 12));
+    static void note(TSong& s, int ticks, int pitch, int duration = kQuarter) {
+        s.notes.AddNote(static_cast<std::uint8_t>(pitch), kMelodyList, 0x6464,
+                        s.meter().ToPos(ticks), static_cast<std::uint16_t>(duration),
+                        static_cast<std::uint8_t>(pitch % 12));
     }
-    // Four quarters filling the bar.
-    void bar(int index, std::initializer_list<int> pitches) {
+    void note(int ticks, int pitch, int duration = kQuarter) { note(song, ticks, pitch, duration); }
+    // Four quarters filling the bar; a single pitch lasts the whole bar.
+    static void bar(TSong& s, int index, std::initializer_list<int> pitches) {
         int ticks = index * kBar;
         for (const int p : pitches) {
-            note(ticks, p);
+            note(s, ticks, p, pitches.size() == 1 ? kBar : kQuarter);
             ticks += kQuarter;
         }
     }
+    void bar(int index, std::initializer_list<int> pitches) { bar(song, index, pitches); }
 
-    void prepare(int key = kC) {
-        PrepareMelody(song, kMelodyList, PrepareMode::ProjectFile);
-        song.keys = {TKeyEntry{static_cast<std::int16_t>(key), 0, 0}};
-        song.keyMarks.fill(0);
-        song.keyMarks[static_cast<std::size_t>(key)] = 4;
+    // Prepares the melody and makes key the main key, with its dominant and
+    // subdominant keys marked.
+    static void prepare(TSong& s, int key) {
+        PrepareMelody(s, kMelodyList, PrepareMode::ProjectFile);
+        s.keys = {TKeyEntry{static_cast<std::int16_t>(key), 0, 0}};
+        s.keyMarks.fill(0);
+        s.keyMarks[static_cast<std::size_t>(key)] = 4;
         const RelatedKeyPair related = RelatedKeys(key);
-        song.keyMarks[static_cast<std::size_t>(related.dominant)] = 3;
-        song.keyMarks[static_cast<std::size_t>(related.subdominant)] = 2;
+        s.keyMarks[static_cast<std::size_t>(related.dominant)] = 3;
+        s.keyMarks[static_cast<std::size_t>(related.subdominant)] = 2;
+    }
+    void prepare(int key = kC) {
+        prepare(song, key);
+        progressions = progression::progressionTableFor(key);
     }
 
     std::vector<ChordCode> codes(int b) const {
@@ -72,6 +80,7 @@ protected:
 
     TSong song;
     HarmonySettings settings = kBuiltInHarmonySettings;
+    progression::ProgressionTable progressions;
 };
 
 } // namespace
@@ -96,7 +105,7 @@ TEST_F(HarmonizerSong, SongWithoutKeyGetsNoChordsAndSaysSo) {
     bar(2, {60, 64, 67, 72});
     prepare();
     song.keys.clear();
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_FALSE(h.failed());
     EXPECT_EQ(h.Run(), HarmonizerResult::NoKey);
     ASSERT_EQ(song.barChords.size(), 3u);
@@ -109,7 +118,7 @@ TEST_F(HarmonizerSong, NoteFunctionsAndCandidateFunctionsFollowTheMainKey) {
     bar(1, {68, 70, 61, 63}); // Ab Bb C# Eb
     bar(2, {60, 64, 67, 72});
     prepare();
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     // Flags T=1 S=2 D=4: C and E tonic, G dominant, F# (raised 4) S;
     // Ab (lowered 6) D, Bb (lowered 7) none, C# (raised 1) S+D, Eb (raised 2) S+D.
@@ -152,7 +161,7 @@ TEST_F(HarmonizerSong, ScoresOfABarFollowTheNotesVariantsKeyAndFunctions) {
     for (int b = 0; b < 3; ++b)
         bar(b, {60, 64, 67, 72});
     prepare();
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
 
     EXPECT_FLOAT_EQ(h.candidateScore(kC), 26 + 4 + 3 + 1);
@@ -183,7 +192,7 @@ TEST_F(HarmonizerSong, DominantKeyTriadIsWrittenAsTheSeventh) {
     bar(1, {67, 71, 74, 79});
     bar(2, {60, 64, 67, 72});
     prepare();
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     EXPECT_EQ(mainChords(1), (std::vector<ChordCode>{code(kG, 1)}));
     EXPECT_EQ(ChordName(song.barChords[1].codes[0]), "G7");
@@ -201,12 +210,12 @@ TEST_F(HarmonizerSong, DissonanceFilterDropsClashingVariantsButNotBAgainstC) {
     note(2 * kBar + 3 * kQuarter + kQuarter / 2, 67, kQuarter / 2);
     prepare();
 
-    Harmonizer plain(song, settings);
+    Harmonizer plain(song, settings, progressions);
     ASSERT_EQ(plain.Run(), HarmonizerResult::Done);
     EXPECT_GE(plain.candidateVariant(kGm), 0);
 
     settings.DSFilter = true;
-    Harmonizer filtered(song, settings);
+    Harmonizer filtered(song, settings, progressions);
     ASSERT_EQ(filtered.Run(), HarmonizerResult::Done);
     EXPECT_EQ(filtered.candidateVariant(kGm), -1);
     EXPECT_EQ(filtered.candidateVariant(kC), 3);
@@ -236,7 +245,7 @@ protected:
 // step adds G7 and F (C is there already).
 TEST_F(HarmonizerPhrase, HeldTonicAfterTheSecondDegreeClosesOnTheTonicChords) {
     build(72);
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     EXPECT_EQ(song.barChords[3].cadenceMark, kMarkLongNote);
     EXPECT_EQ(h.anchorNote(3), 12);
@@ -262,7 +271,7 @@ TEST_F(HarmonizerPhrase, HeldTonicAfterTheSecondDegreeClosesOnTheTonicChords) {
 // subdominant, then borrows from bar 2.
 TEST_F(HarmonizerPhrase, BarWhereEveryCandidateScoresZeroGetsOnlyFilledChords) {
     build(66);
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     for (int j = 0; j < 24; ++j)
         EXPECT_EQ(h.candidateScore(j), 0) << "candidate " << j;
@@ -287,7 +296,7 @@ TEST_F(HarmonizerPhrase, BarWhereEveryCandidateScoresZeroGetsOnlyFilledChords) {
 TEST_F(HarmonizerPhrase, AdvancedMethodHarmonizesBackwardFromTheLastAnchor) {
     build(72);
     settings.TSYmode = kTSYmodeAdvanced;
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     EXPECT_EQ(h.keyRelationWeight(), 2);
     EXPECT_EQ(mainChords(1).at(0), code(kF));
@@ -312,7 +321,7 @@ TEST_F(HarmonizerSong, CadenceSearchEveryEightBarsMarksRuleOneBars) {
         }
     }
     prepare();
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     for (int b = 0; b < 12; ++b) {
         const int expected = b == 3 || b == 7 || b == 11 ? 2 : 0;
@@ -334,7 +343,7 @@ TEST_F(HarmonizerSong, UpbeatBarGetsOnlyTheFilledChords) {
     bar(2, {67, 71, 74, 79});
     bar(3, {60, 64, 67, 72});
     prepare();
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     EXPECT_EQ(h.upbeat(), 3 * kQuarter);
     EXPECT_EQ(h.firstBar(), 0);
@@ -357,7 +366,7 @@ TEST_F(HarmonizerSong, NoAdditionalChordsStillFillsAndBorrowsOne) {
     bar(2, {60, 64, 67, 72});
     prepare();
     settings.MaxNumCustomChords = 0;
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     ASSERT_EQ(mainChords(1).at(0), code(kAm));
     EXPECT_EQ(codes(0), (std::vector<ChordCode>{code(kC), code(kG, 1), code(kF), code(kAm)}));
@@ -367,7 +376,7 @@ TEST_F(HarmonizerSong, NoAdditionalChordsStillFillsAndBorrowsOne) {
 TEST_F(HarmonizerPhrase, AdditionalChordLimitAboveNineNeverOverflowsARecord) {
     build(72);
     settings.MaxNumCustomChords = 40;
-    Harmonizer h(song, settings);
+    Harmonizer h(song, settings, progressions);
     EXPECT_EQ(h.additionalChordLimit(), 9);
     ASSERT_EQ(h.Run(), HarmonizerResult::Done);
     for (const TBarChords& r : song.barChords) {
@@ -377,6 +386,98 @@ TEST_F(HarmonizerPhrase, AdditionalChordLimitAboveNineNeverOverflowsARecord) {
     }
     // The cadence bar borrowed up to the limit: 2 main, 9 additional.
     EXPECT_EQ(song.barChords[3].extraCount, 9);
+}
+
+// ---- independence ----
+
+namespace {
+
+// Every bar's chords, main and additional.
+std::vector<std::vector<ChordCode>> chordsOf(const TSong& s) {
+    std::vector<std::vector<ChordCode>> chords;
+    for (const TBarChords& r : s.barChords)
+        chords.emplace_back(r.codes, r.codes + r.mainCount + r.extraCount);
+    return chords;
+}
+
+// A phrase in C major and one in G minor, harmonized with the unusual-chord
+// filter, which asks the progressions of the main key.
+class HarmonizerTwoSongs : public HarmonizerSong {
+protected:
+    void SetUp() override {
+        HarmonizerSong::SetUp();
+        settings.CSFilter = true;
+        for (TSong* s : {&cMajor, &gMinor})
+            test::useCommonTime(s->meter(), kQuarter);
+        const std::initializer_list<int> inC[] = {
+            {60, 64, 67, 72}, {65, 69, 72, 69}, {67, 71, 74, 79}, {64, 67, 72, 64},
+            {62, 65, 69, 62}, {67, 71, 74, 77}, {60, 64, 67, 64}, {72}};
+        const std::initializer_list<int> inGm[] = {
+            {55, 58, 62, 67}, {60, 63, 67, 63}, {62, 66, 69, 74}, {55, 58, 62, 58},
+            {63, 67, 70, 67}, {60, 63, 67, 60}, {62, 66, 69, 72}, {67}};
+        for (int b = 0; b < 8; ++b) {
+            bar(cMajor, b, inC[b]);
+            bar(gMinor, b, inGm[b]);
+        }
+        prepare(cMajor, kC);
+        prepare(gMinor, kGm);
+    }
+
+    // The chords of s harmonized on its own with the given progressions.
+    std::vector<std::vector<ChordCode>> alone(TSong& s, int progressionKey) const {
+        Harmonizer h(s, settings, progression::progressionTableFor(progressionKey));
+        EXPECT_EQ(h.Run(), HarmonizerResult::Done);
+        return chordsOf(s);
+    }
+
+    TSong cMajor;
+    TSong gMinor;
+};
+
+} // namespace
+
+TEST_F(HarmonizerTwoSongs, ProgressionsOfTheMainKeyDecideTheFilteredChords) {
+    // Each song read with the other's progressions gets other chords: what
+    // a run is given matters, so a table left over from another song would show.
+    EXPECT_NE(alone(cMajor, kC), alone(cMajor, kGm));
+    EXPECT_NE(alone(gMinor, kGm), alone(gMinor, kC));
+}
+
+TEST_F(HarmonizerTwoSongs, HarmonizersOfSongsInDifferentKeysDoNotInterfere) {
+    const auto expectedC = alone(cMajor, kC);
+    const auto expectedGm = alone(gMinor, kGm);
+
+    // Built one after the other, then run in turns.
+    Harmonizer inC(cMajor, settings, progression::progressionTableFor(kC));
+    Harmonizer inGm(gMinor, settings, progression::progressionTableFor(kGm));
+    ASSERT_EQ(inGm.Run(), HarmonizerResult::Done);
+    ASSERT_EQ(inC.Run(), HarmonizerResult::Done);
+    EXPECT_EQ(chordsOf(gMinor), expectedGm);
+    EXPECT_EQ(chordsOf(cMajor), expectedC);
+    ASSERT_EQ(inGm.Run(), HarmonizerResult::Done);
+    EXPECT_EQ(chordsOf(gMinor), expectedGm);
+    EXPECT_EQ(inC.progressionTable().mainKey, kC);
+    EXPECT_EQ(inGm.progressionTable().mainKey, kGm);
+}
+
+TEST_F(HarmonizerTwoSongs, HarmonizersOfDifferentSongsRunSideBySide) {
+    const auto expectedC = alone(cMajor, kC);
+    const auto expectedGm = alone(gMinor, kGm);
+
+    constexpr int kRounds = 50;
+    auto harmonize = [this](TSong& s, int key, const auto& expected, int& same) {
+        for (int round = 0; round < kRounds; ++round) {
+            Harmonizer h(s, settings, progression::progressionTableFor(key));
+            if (h.Run() == HarmonizerResult::Done && chordsOf(s) == expected) ++same;
+        }
+    };
+    int sameC = 0;
+    int sameGm = 0;
+    std::thread other([&] { harmonize(gMinor, kGm, expectedGm, sameGm); });
+    harmonize(cMajor, kC, expectedC, sameC);
+    other.join();
+    EXPECT_EQ(sameC, kRounds);
+    EXPECT_EQ(sameGm, kRounds);
 }
 
 // ---- robustness ----
@@ -405,13 +506,12 @@ TEST_F(HarmonizerSong, AnyPreparedMelodyGivesWellFormedRepeatableChords) {
         s.keys = {TKeyEntry{static_cast<std::int16_t>(key), 0, 0}};
         s.keyMarks.fill(0);
         s.keyMarks[static_cast<std::size_t>(key)] = 4;
-        progression::selectKey(key);
         HarmonySettings options = settings;
         options.TSYmode = static_cast<std::uint8_t>(round % 2);
         options.CSFilter = round % 3 == 0;
         options.DSFilter = round % 4 == 0;
 
-        Harmonizer h(s, options);
+        Harmonizer h(s, options, progression::progressionTableFor(key));
         ASSERT_EQ(h.Run(), HarmonizerResult::Done) << "round " << round;
         const std::vector<TBarChords> first = s.barChords;
         ASSERT_EQ(h.Run(), HarmonizerResult::Done);

@@ -1,5 +1,5 @@
 // Tests of the chord progression tables: their contents entry by entry, the
-// known-chord and known-move queries and the process-wide selector.
+// known-chord and known-move queries and the table of a main key.
 
 #include "alg/harmony/ProgressionTables.h"
 
@@ -219,35 +219,27 @@ constexpr std::int16_t code(int root, int variant) {
 constexpr int kRootC = 7, kRootG = 8, kRootAb = 3, kRootE = 11;
 constexpr int kRootAm = 19, kRootDm = 18, kRootFm = 15, kRootCsm = 23;
 
-class ProgressionSelector : public testing::Test {
-protected:
-    void TearDown() override { selectKey(m_saved.mainKey); }
-
-private:
-    Selector m_saved = selector();
-};
-
-TEST_F(ProgressionSelector, FollowsTheModeOfTheMainKey) {
-    EXPECT_TRUE(selectKey(0));
-    EXPECT_EQ(selector().table, Table::Major);
-    EXPECT_TRUE(selectKey(11));
-    EXPECT_EQ(selector().table, Table::Major);
-    EXPECT_TRUE(selectKey(12));
-    EXPECT_EQ(selector().table, Table::Minor);
-    EXPECT_EQ(selector().mainKey, 12);
-    EXPECT_TRUE(selectKey(23));
-    EXPECT_EQ(selector().table, Table::Minor);
+TEST(ProgressionTableOfAKey, FollowsTheModeOfTheMainKey) {
+    EXPECT_EQ(progressionTableFor(0).table, Table::Major);
+    EXPECT_EQ(progressionTableFor(11).table, Table::Major);
+    EXPECT_EQ(progressionTableFor(12).table, Table::Minor);
+    EXPECT_EQ(progressionTableFor(12).mainKey, 12);
+    EXPECT_EQ(progressionTableFor(23).table, Table::Minor);
+    static_assert(progressionTableFor(kKeyAMinor).mainKey == kKeyAMinor);
 }
 
-TEST_F(ProgressionSelector, RefusesAKeyOutOfRangeAndKeepsItsValue) {
-    ASSERT_TRUE(selectKey(kKeyAMinor));
-    EXPECT_FALSE(selectKey(24));
-    EXPECT_FALSE(selectKey(-1));
-    EXPECT_EQ(selector().mainKey, kKeyAMinor);
-    EXPECT_EQ(selector().table, Table::Minor);
+TEST(ProgressionTableOfAKey, KeyOutOfRangeGivesATableThatKnowsNoChord) {
+    for (const int key : {-1, 24, 1000}) {
+        const ProgressionTable none = progressionTableFor(key);
+        EXPECT_EQ(none.mainKey, -1) << key;
+        EXPECT_FALSE(none.isKnownChord(code(kRootC, 0))) << key;
+        EXPECT_FALSE(none.isKnownMove(code(kRootC, 0), code(kRootG, 1))) << key;
+    }
+    // A default table is that of no key as well.
+    EXPECT_EQ(ProgressionTable{}, progressionTableFor(-1));
 }
 
-TEST_F(ProgressionSelector, PlacesEveryRootOnItsDegreeOfTheMainKey) {
+TEST(ProgressionTableOfAKey, PlacesEveryRootOnItsDegreeOfTheMainKey) {
     // Major roots (C#, F#, B, Ab, Eb, Bb, F, C, G, D, A, E) as degrees of
     // C major; minor roots (Bb, Eb, Ab, F, C, G, D, A, E, B, F#, C#) as degrees
     // of A minor. 8..14 are the altered degrees.
@@ -263,47 +255,45 @@ TEST_F(ProgressionSelector, PlacesEveryRootOnItsDegreeOfTheMainKey) {
     EXPECT_EQ(entryOfCode(code(17, 0), 4), makeEntry(3, true, 0));
 }
 
-TEST_F(ProgressionSelector, AnswersCodesInTheSelectedKey) {
-    ASSERT_TRUE(selectKey(kKeyCMajor));
-    EXPECT_TRUE(isKnownChord(code(kRootG, 1)));
-    EXPECT_TRUE(isKnownMove(code(kRootC, 0), code(kRootG, 1)));   // C -> G7
-    EXPECT_TRUE(isKnownMove(code(kRootC, 0), code(kRootAb, 0)));  // I altVI (row 38)
-    EXPECT_TRUE(isKnownMove(code(kRootC, 0), code(kRootCsm, 4))); // I altIdim7 (row 12)
-    EXPECT_FALSE(isKnownMove(code(kRootC, 0), code(kRootG, 3)));  // no V6
+TEST(ProgressionTableOfAKey, AnswersCodesInItsKey) {
+    const ProgressionTable cMajor = progressionTableFor(kKeyCMajor);
+    EXPECT_TRUE(cMajor.isKnownChord(code(kRootG, 1)));
+    EXPECT_TRUE(cMajor.isKnownMove(code(kRootC, 0), code(kRootG, 1)));   // C -> G7
+    EXPECT_TRUE(cMajor.isKnownMove(code(kRootC, 0), code(kRootAb, 0)));  // I altVI (row 38)
+    EXPECT_TRUE(cMajor.isKnownMove(code(kRootC, 0), code(kRootCsm, 4))); // I altIdim7 (row 12)
+    EXPECT_FALSE(cMajor.isKnownMove(code(kRootC, 0), code(kRootG, 3)));  // no V6
 
     // In G major the same codes are other degrees: C -> G7 is IV -> I7, not customary.
-    ASSERT_TRUE(selectKey(8));
-    EXPECT_FALSE(isKnownMove(code(kRootC, 0), code(kRootG, 1)));
+    const ProgressionTable gMajor = progressionTableFor(8);
+    EXPECT_FALSE(gMajor.isKnownMove(code(kRootC, 0), code(kRootG, 1)));
 
-    ASSERT_TRUE(selectKey(kKeyAMinor));
-    EXPECT_TRUE(isKnownMove(code(kRootAm, 0), code(kRootE, 1)));  // Im V7
-    EXPECT_TRUE(isKnownChord(code(kRootAm, 1)));                  // Im, any variant
-    EXPECT_FALSE(isKnownMove(code(kRootAm, 1), code(kRootE, 1))); // Im7 is in no row
+    const ProgressionTable aMinor = progressionTableFor(kKeyAMinor);
+    EXPECT_TRUE(aMinor.isKnownMove(code(kRootAm, 0), code(kRootE, 1)));  // Im V7
+    EXPECT_TRUE(aMinor.isKnownChord(code(kRootAm, 1)));                  // Im, any variant
+    EXPECT_FALSE(aMinor.isKnownMove(code(kRootAm, 1), code(kRootE, 1))); // Im7 is in no row
 }
 
-TEST_F(ProgressionSelector, DecidesWhichTableKnowsAChord) {
+TEST(ProgressionTableOfAKey, DecidesWhichTableKnowsAChord) {
     // F minor: IVm in C major and C minor, the minor sixth degree in A minor.
-    ASSERT_TRUE(selectKey(kKeyCMajor));
-    EXPECT_TRUE(isKnownChord(code(kRootFm, 0)));
-    ASSERT_TRUE(selectKey(16));
-    EXPECT_TRUE(isKnownChord(code(kRootFm, 0)));
-    ASSERT_TRUE(selectKey(kKeyAMinor));
-    EXPECT_FALSE(isKnownChord(code(kRootFm, 0)));
+    EXPECT_TRUE(progressionTableFor(kKeyCMajor).isKnownChord(code(kRootFm, 0)));
+    EXPECT_TRUE(progressionTableFor(16).isKnownChord(code(kRootFm, 0)));
+    EXPECT_FALSE(progressionTableFor(kKeyAMinor).isKnownChord(code(kRootFm, 0)));
     // D minor is IIm in C major and IVm in A minor: known in both.
-    EXPECT_TRUE(isKnownChord(code(kRootDm, 1)));
+    EXPECT_TRUE(progressionTableFor(kKeyCMajor).isKnownChord(code(kRootDm, 1)));
+    EXPECT_TRUE(progressionTableFor(kKeyAMinor).isKnownChord(code(kRootDm, 1)));
 }
 
-TEST_F(ProgressionSelector, NeverKnowsNegativeOrMalformedCodes) {
-    ASSERT_TRUE(selectKey(kKeyCMajor));
+TEST(ProgressionTableOfAKey, NeverKnowsNegativeOrMalformedCodes) {
+    const ProgressionTable cMajor = progressionTableFor(kKeyCMajor);
     const std::int16_t g7 = code(kRootG, 1);
     const std::int16_t c = code(kRootC, 0);
     const std::int16_t malformed[] = {
         -1, INT16_MIN, code(24, 0), code(0x7F, 0), code(kRootG, 5), code(kRootG, 0xFF)};
     for (const std::int16_t bad : malformed) {
         EXPECT_EQ(entryOfCode(bad, kKeyCMajor), kNoEntry) << bad;
-        EXPECT_FALSE(isKnownChord(bad)) << bad;
-        EXPECT_FALSE(isKnownMove(bad, g7)) << bad;
-        EXPECT_FALSE(isKnownMove(c, bad)) << bad;
+        EXPECT_FALSE(cMajor.isKnownChord(bad)) << bad;
+        EXPECT_FALSE(cMajor.isKnownMove(bad, g7)) << bad;
+        EXPECT_FALSE(cMajor.isKnownMove(c, bad)) << bad;
     }
     EXPECT_EQ(entryOfCode(g7, 24), kNoEntry);
     EXPECT_EQ(entryOfCode(g7, -1), kNoEntry);

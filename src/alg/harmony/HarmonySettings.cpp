@@ -16,11 +16,6 @@ const char* firstInvalidHarmonySetting(const HarmonySettings& settings) {
     return nullptr;
 }
 
-HarmonySettings& currentHarmonySettings() {
-    static HarmonySettings current = kBuiltInHarmonySettings;
-    return current;
-}
-
 std::optional<HarmonyDraft> harmonyDraftFromTag(int tag) {
     switch (tag) {
     case 1:
@@ -51,10 +46,6 @@ void applyHarmonyDraft(HarmonyDraft draft, HarmonySettings& settings) {
         settings.ApplyPKey = true;
         break;
     }
-}
-
-void applyHarmonyDraft(HarmonyDraft draft) {
-    applyHarmonyDraft(draft, currentHarmonySettings());
 }
 
 } // namespace korvanta

@@ -1,13 +1,12 @@
 #pragma once
 // The harmony settings that steer key analysis, harmonization and
-// accompaniment, the built-in defaults, the process-wide record in force and
-// the three harmony drafts.
+// accompaniment, the built-in defaults and the three harmony drafts.
 //
 // HarmonySettings is a plain record; its in-memory layout is exactly the
 // 32-byte record a project file stores (little-endian, offsets asserted
-// below). The current record is owned by this module and lives for the whole
-// process; only the GUI thread may read or change it. The constants and the
-// functions that take a record explicitly may be called from any thread.
+// below). This module keeps no record of its own: whoever opens a tune owns
+// the record it works with and hands it on. The constants and functions here
+// may be called from any thread.
 
 #include <cstddef>
 #include <cstdint>
@@ -66,9 +65,6 @@ constexpr int kDefAccPatchLimit = 127;      // the instrument list has 128 entri
 // is not finite), or nullptr when every field is usable.
 const char* firstInvalidHarmonySetting(const HarmonySettings& settings);
 
-// The record in force. GUI thread only.
-HarmonySettings& currentHarmonySettings();
-
 // The harmony drafts of the Harmony menu; the values are the menu tags.
 enum class HarmonyDraft { DraftI = 1, DraftII = 2, DraftIII = 3 };
 
@@ -79,8 +75,5 @@ std::optional<HarmonyDraft> harmonyDraftFromTag(int tag);
 // Sets settings as the draft prescribes; the changes persist until the next
 // change.
 void applyHarmonyDraft(HarmonyDraft draft, HarmonySettings& settings);
-
-// Applies the draft to the current record. GUI thread only.
-void applyHarmonyDraft(HarmonyDraft draft);
 
 } // namespace korvanta

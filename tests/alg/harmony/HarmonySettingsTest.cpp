@@ -123,20 +123,5 @@ TEST(HarmonyDrafts, DraftThreeIsTheDefaultsWithTheRelativeKey) {
     EXPECT_EQ(s, expected);
 }
 
-TEST(HarmonyDrafts, DraftWithoutRecordChangesTheCurrentSettings) {
-    HarmonySettings& current = currentHarmonySettings();
-    const HarmonySettings saved = current;
-    current = kBuiltInHarmonySettings;
-
-    applyHarmonyDraft(HarmonyDraft::DraftII);
-    EXPECT_EQ(currentHarmonySettings().MaxNumCustomChords, 5);
-    EXPECT_EQ(currentHarmonySettings().TSYmode, 0);
-    applyHarmonyDraft(HarmonyDraft::DraftIII);
-    EXPECT_TRUE(currentHarmonySettings().ApplyPKey);
-    EXPECT_EQ(currentHarmonySettings().MaxNumCustomChords, 9);
-
-    current = saved;
-}
-
 } // namespace
 } // namespace korvanta

@@ -33,6 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (e.bar >= style.bars() || e.beat >= style.beatsPerBar() || e.duration < 1) std::abort();
     }
     const StyleLoad back = parseStyle(encodeStyle(style));
-    if (!back.complete || back.style != style) std::abort();
+    if (!back.ok() || back.value != style) std::abort();
     return 0;
 }

@@ -34,15 +34,15 @@ void checkNotes(const TNotes& notes) {
 
 void checkStyle(std::span<const std::byte> bytes) {
     const StyleLoad load = parseStyle(bytes);
-    if (!load.complete) {
-        if (load.error.empty()) std::abort();
+    if (!load.ok()) {
+        if (load.message.empty()) std::abort();
         return;
     }
-    const StyleLoad again = parseStyle(encodeStyle(load.style));
-    if (!again.complete || !(again.style == load.style)) std::abort();
+    const StyleLoad again = parseStyle(encodeStyle(load.value));
+    if (!again || !(again.value == load.value)) std::abort();
 
     TNotes preview;
-    BuildPreview(load.style, preview);
+    BuildPreview(load.value, preview);
     checkNotes(preview);
 
     // Four bars in 4/4, two in 3/4, two in 6/8, with chords of every kind.
@@ -59,7 +59,7 @@ void checkStyle(std::span<const std::byte> bytes) {
         song.barHarmony[static_cast<std::size_t>(b)].play = 1;
     }
     song.chordOctave = 4;
-    song.style = &load.style;
+    song.style = &load.value;
     song.notes.CreateList(kChordList, 50);
     BuildChordNotes(song);
     checkNotes(song.notes);

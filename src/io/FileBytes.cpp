@@ -51,7 +51,8 @@ FileBytes readFileBytes(const std::filesystem::path& file, std::uintmax_t maxByt
     InputFile input = openInputFile(file);
     if (!input.stream) {
         out.failure = FileBytes::Failure::Open;
-        out.reason = input.reason;
+        out.status = kStatusLoadFailed;
+        out.message = input.reason;
         return out;
     }
     struct StreamCloser {
@@ -62,17 +63,20 @@ FileBytes readFileBytes(const std::filesystem::path& file, std::uintmax_t maxByt
     struct stat info {};
     if (::fstat(::fileno(input.stream), &info) != 0 || info.st_size < 0) {
         out.failure = FileBytes::Failure::Read;
+        out.status = kStatusLoadFailed;
         return out;
     }
     const auto size = static_cast<std::uintmax_t>(info.st_size);
     if (size > maxBytes) {
         out.failure = FileBytes::Failure::TooLarge;
+        out.status = kStatusLoadFailed;
         return out;
     }
     try {
         out.bytes.resize(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
         out.failure = FileBytes::Failure::Memory;
+        out.status = kStatusLoadFailed;
         return out;
     }
     // A file that changes size while it is read is refused rather than half read.
@@ -80,6 +84,7 @@ FileBytes readFileBytes(const std::filesystem::path& file, std::uintmax_t maxByt
     if (got != size || std::fgetc(input.stream) != EOF) {
         out.bytes.clear();
         out.failure = FileBytes::Failure::Read;
+        out.status = kStatusLoadFailed;
     }
     return out;
 }

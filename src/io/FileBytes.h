@@ -3,6 +3,8 @@
 // readers that parse bytes (project files, style files, pattern sources).
 // Nothing is allocated for a file larger than the limit.
 
+#include "io/Result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,14 +14,13 @@
 
 namespace korvanta {
 
-struct FileBytes {
+// The bytes, or a failure (kStatusLoadFailed) whose message is the system's
+// reason when the file could not be opened.
+struct FileBytes : Outcome {
     enum class Failure { None, Open, TooLarge, Read, Memory };
 
     std::vector<std::byte> bytes;
     Failure failure = Failure::None;
-    std::string reason; // the system's text when opening failed
-
-    bool ok() const { return failure == Failure::None; }
 };
 
 FileBytes readFileBytes(const std::filesystem::path& file, std::uintmax_t maxBytes);

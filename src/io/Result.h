@@ -34,7 +34,22 @@ struct Result : Outcome {
     T value{};
 
     Result() = default;
+    Result(T v) : value(std::move(v)) {}                     // NOLINT: a success converts
     Result(Outcome outcome) : Outcome(std::move(outcome)) {} // NOLINT: a failure converts
+
+    // The value, as std::optional gives it; meaningful only when ok().
+    T& operator*() { return value; }
+    const T& operator*() const { return value; }
+    T* operator->() { return &value; }
+    const T* operator->() const { return &value; }
 };
+
+// A failure of a reader (kStatusLoadFailed) or a writer (kStatusSaveFailed).
+inline Outcome loadFailure(std::string message) {
+    return Outcome::failure(kStatusLoadFailed, std::move(message));
+}
+inline Outcome saveFailure(std::string message) {
+    return Outcome::failure(kStatusSaveFailed, std::move(message));
+}
 
 } // namespace korvanta

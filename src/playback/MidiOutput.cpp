@@ -11,8 +11,8 @@ MidiResult MidiResult::failure(std::string text) {
         text.resize(cut);
     }
     MidiResult result;
-    result.m_failed = true;
-    result.m_errorText = std::move(text);
+    result.status = kStatusOutputFailed;
+    result.message = std::move(text);
     return result;
 }
 

@@ -9,31 +9,27 @@
 // without a stream only its owner's thread may call it. Messages are packed
 // short MIDI messages: status | data1 << 8 | data2 << 16.
 
+#include "io/Result.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
 
 namespace korvanta {
 
-// The outcome of a stream or backend call: success, or the error text that
-// the caller shows. Error texts are at most kMaxErrorTextLength bytes.
-class [[nodiscard]] MidiResult {
+// The outcome of a stream or backend call: success, or a failure
+// (kStatusOutputFailed) with the error text that the caller shows. Error
+// texts are at most kMaxErrorTextLength bytes.
+class [[nodiscard]] MidiResult : public Outcome {
 public:
     static constexpr std::size_t kMaxErrorTextLength = 256;
 
     static MidiResult success() { return MidiResult(); }
     static MidiResult failure(std::string text);
 
-    bool ok() const { return !m_failed; }
-    explicit operator bool() const { return ok(); }
     // The backend's (or the stream's) description; empty on success and
     // possibly empty for a failure without a text.
-    const std::string& errorText() const { return m_errorText; }
-
-private:
-    MidiResult() = default;
-    bool m_failed = false;
-    std::string m_errorText;
+    const std::string& errorText() const { return message; }
 };
 
 constexpr std::uint32_t packShortMessage(std::uint8_t status, std::uint8_t data1,

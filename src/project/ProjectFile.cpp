@@ -678,7 +678,7 @@ ProjectResult ProjectFile::load() {
     case FileBytes::Failure::None:
         return load(file.bytes);
     case FileBytes::Failure::Open:
-        return loadFailed(m_fileName, file.reason);
+        return loadFailed(m_fileName, file.message);
     case FileBytes::Failure::TooLarge:
         return loadFailed(m_fileName, "the file is too large");
     case FileBytes::Failure::Memory:

@@ -30,6 +30,7 @@
 #include "alg/harmony/HarmonySettings.h"
 #include "alg/song/TSong.h"
 #include "io/OutputSink.h"
+#include "io/Result.h"
 #include "io/StatusCodes.h"
 
 #include <cstddef>
@@ -43,13 +44,7 @@ namespace korvanta {
 
 // The outcome of one load or save: a status for the chord master (0, 101 or
 // 102) and, on failure, a sentence for the user saying what was wrong.
-struct ProjectResult {
-    Status status = kStatusOk;
-    std::string message;
-
-    bool ok() const { return status == kStatusOk; }
-    explicit operator bool() const { return ok(); }
-};
+using ProjectResult = Outcome;
 
 class ProjectFile {
 public:

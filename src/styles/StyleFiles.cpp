@@ -15,29 +15,21 @@ namespace {
 // multi-gigabyte file from being read into memory.
 constexpr std::uintmax_t kLargestLibraryFile = 64u * 1024u * 1024u;
 
-void setError(std::string* error, std::string text) {
-    if (error) *error = std::move(text);
-}
-
-// The whole file, or nothing with a reason.
-std::optional<std::vector<std::byte>> readBytes(const std::filesystem::path& file,
-                                                std::string* error) {
+// The whole file, or the reason it could not be read.
+Result<std::vector<std::byte>> readBytes(const std::filesystem::path& file) {
     FileBytes read = readFileBytes(file, kLargestLibraryFile);
     switch (read.failure) {
     case FileBytes::Failure::None:
         return std::move(read.bytes);
     case FileBytes::Failure::Open:
-        setError(error, "cannot open " + file.string() + ": " + read.reason);
-        break;
+        return loadFailure("cannot open " + file.string() + ": " + read.message);
     case FileBytes::Failure::TooLarge:
-        setError(error, file.string() + " is too large for a style file");
-        break;
+        return loadFailure(file.string() + " is too large for a style file");
     case FileBytes::Failure::Read:
     case FileBytes::Failure::Memory:
-        setError(error, "cannot read " + file.string());
         break;
     }
-    return std::nullopt;
+    return loadFailure("cannot read " + file.string());
 }
 
 // The zero-terminated name in a fixed field; a field without a terminator
@@ -54,20 +46,17 @@ std::string nameFromField(ByteReader& field) {
 
 } // namespace
 
-std::optional<StyleList> parseStyleList(std::span<const std::byte> bytes, unsigned mask,
-                                        std::string* error) {
+Result<StyleList> parseStyleList(std::span<const std::byte> bytes, unsigned mask) {
     ByteReader in(bytes);
     const auto magic = in.tag();
     if (!magic || (*magic)[0] != 'L' || (*magic)[1] != 'S' || (*magic)[2] != 'T') {
-        setError(error, "not a style list (no \"LST\" at the start)");
-        return std::nullopt;
+        return loadFailure("not a style list (no \"LST\" at the start)");
     }
     std::array<std::uint32_t, kStyleGroupCount> counts{};
     for (auto& count : counts) {
         const auto c = in.u32();
         if (!c) {
-            setError(error, "style list ends inside its counts");
-            return std::nullopt;
+            return loadFailure("style list ends inside its counts");
         }
         count = *c;
     }
@@ -76,10 +65,9 @@ std::optional<StyleList> parseStyleList(std::span<const std::byte> bytes, unsign
     for (const std::uint32_t count : counts)
         announced += count;
     if (announced * kListEntrySize > in.remaining()) {
-        setError(error, "style list announces " + std::to_string(announced) +
-                            " entries but holds room for " +
-                            std::to_string(in.remaining() / kListEntrySize));
-        return std::nullopt;
+        return loadFailure("style list announces " + std::to_string(announced) +
+                           " entries but holds room for " +
+                           std::to_string(in.remaining() / kListEntrySize));
     }
     StyleList list;
     for (int g = 0; g < kStyleGroupCount; ++g) {
@@ -89,8 +77,7 @@ std::optional<StyleList> parseStyleList(std::span<const std::byte> bytes, unsign
         for (std::uint32_t i = 0; i < counts[static_cast<std::size_t>(g)]; ++i) {
             auto record = in.child(kListEntrySize);
             if (!record) {
-                setError(error, "style list ends inside an entry");
-                return std::nullopt;
+                return loadFailure("style list ends inside an entry");
             }
             if (!wanted) continue;
             StyleListEntry entry;
@@ -104,11 +91,10 @@ std::optional<StyleList> parseStyleList(std::span<const std::byte> bytes, unsign
     return list;
 }
 
-std::optional<StyleList> readStyleList(const std::filesystem::path& file, unsigned mask,
-                                       std::string* error) {
-    const auto bytes = readBytes(file, error);
-    if (!bytes) return std::nullopt;
-    return parseStyleList(*bytes, mask, error);
+Result<StyleList> readStyleList(const std::filesystem::path& file, unsigned mask) {
+    const auto bytes = readBytes(file);
+    if (!bytes) return Outcome(bytes);
+    return parseStyleList(*bytes, mask);
 }
 
 std::vector<std::byte> encodeStyleList(const StyleList& list) {
@@ -132,29 +118,32 @@ std::vector<std::byte> encodeStyleList(const StyleList& list) {
     return {bytes.begin(), bytes.end()};
 }
 
-bool writeStyleList(const std::filesystem::path& file, const StyleList& list, std::string* error) {
+Outcome writeStyleList(const std::filesystem::path& file, const StyleList& list) {
     // A name the field cannot hold, or no file name at all, would leave the
     // entry pointing at a file that is not there.
     for (const auto& group : list.groups) {
         for (const StyleListEntry& entry : group) {
             if (!isSafeStyleName(entry.name) || entry.name.size() >= kStyleNameSize) {
-                setError(error, "the style name \"" + entry.name + "\" cannot go into the list");
-                return false;
+                return saveFailure("the style name \"" + entry.name + "\" cannot go into the list");
             }
         }
     }
-    return writeFileAtomically(file, encodeStyleList(list), error);
+    return writeFileAtomically(file, encodeStyleList(list));
 }
 
 StyleLoad parseStyle(std::span<const std::byte> bytes) {
     StyleLoad load;
-    StyleRecord& style = load.style;
+    StyleRecord& style = load.value;
+    // A failure keeps what was read so far.
+    const auto fail = [&load](std::string why) {
+        static_cast<Outcome&>(load) = loadFailure(std::move(why));
+        return load;
+    };
     ByteReader in(bytes);
     for (auto& b : style.header) {
         const auto v = in.u8();
         if (!v) {
-            load.error = "style file ends inside its header";
-            return load;
+            return fail("style file ends inside its header");
         }
         b = *v;
     }
@@ -162,8 +151,7 @@ StyleLoad parseStyle(std::span<const std::byte> bytes) {
     const auto meters = in.u32();
     const auto count = in.u32();
     if (!division || !meters || !count) {
-        load.error = "style file ends inside its header";
-        return load;
+        return fail("style file ends inside its header");
     }
     style.ticksPerQuarter = *division;
     style.meters = *meters;
@@ -188,15 +176,12 @@ StyleLoad parseStyle(std::span<const std::byte> bytes) {
         style.events.push_back(e);
     }
     if (readable < style.eventCount) {
-        load.error = "style file announces " + std::to_string(style.eventCount) +
-                     " events but holds " + std::to_string(readable);
-        return load;
+        return fail("style file announces " + std::to_string(style.eventCount) +
+                    " events but holds " + std::to_string(readable));
     }
     if (!style.usable()) {
-        load.error = "style has no usable meter or division (a zero value)";
-        return load;
+        return fail("style has no usable meter or division (a zero value)");
     }
-    load.complete = true;
     return load;
 }
 
@@ -214,20 +199,13 @@ bool isSafeStyleName(const std::string& name) {
 }
 
 StyleLoad loadStyle(const std::filesystem::path& folder, const StyleListEntry& entry) {
-    if (!isSafeStyleName(entry.name)) {
-        StyleLoad load;
-        load.error = "style name \"" + entry.name + "\" is no file name in the styles folder";
-        return load;
-    }
-    std::string error;
-    const auto bytes = readBytes(styleFilePath(folder, entry.name), &error);
-    if (!bytes) {
-        StyleLoad load;
-        load.error = error;
-        return load;
-    }
+    if (!isSafeStyleName(entry.name))
+        return loadFailure("style name \"" + entry.name +
+                           "\" is no file name in the styles folder");
+    const auto bytes = readBytes(styleFilePath(folder, entry.name));
+    if (!bytes) return Outcome(bytes);
     StyleLoad load = parseStyle(*bytes);
-    if (!load.complete) load.error = entry.name + kStyleFileExtension + ": " + load.error;
+    if (!load) load.message = entry.name + kStyleFileExtension + ": " + load.message;
     return load;
 }
 
@@ -255,20 +233,18 @@ std::vector<std::byte> encodeStyle(const StyleRecord& style) {
     return {bytes.begin(), bytes.end()};
 }
 
-bool writeStyle(const std::filesystem::path& file, const StyleRecord& style, std::string* error) {
-    return writeFileAtomically(file, encodeStyle(style), error);
+Outcome writeStyle(const std::filesystem::path& file, const StyleRecord& style) {
+    return writeFileAtomically(file, encodeStyle(style));
 }
 
-bool writeFileAtomically(const std::filesystem::path& file, std::span<const std::byte> bytes,
-                         std::string* error) {
+Outcome writeFileAtomically(const std::filesystem::path& file, std::span<const std::byte> bytes) {
     AtomicFileSink sink(file);
     if (!sink.isOpen() || !sink.write(bytes) || !sink.commit()) {
         std::string why = sink.error();
         if (why.empty()) why = "cannot write " + file.string();
-        setError(error, std::move(why));
-        return false;
+        return saveFailure(std::move(why));
     }
-    return true;
+    return {};
 }
 
 } // namespace korvanta

@@ -5,6 +5,7 @@
 // save through a temporary file renamed over the target, so a failed save
 // never leaves a half-written list or style behind.
 
+#include "io/Result.h"
 #include "styles/StyleRecords.h"
 
 #include <cstddef>
@@ -25,24 +26,17 @@ inline constexpr char kStyleFileExtension[] = ".stt";
 // are skipped (left empty). Fails (with a reason in `error`) when the magic is
 // not "LST", the counts are missing, or the entries they announce are not all
 // there.
-std::optional<StyleList> parseStyleList(std::span<const std::byte> bytes, unsigned mask,
-                                        std::string* error = nullptr);
-std::optional<StyleList> readStyleList(const std::filesystem::path& file, unsigned mask,
-                                       std::string* error = nullptr);
+Result<StyleList> parseStyleList(std::span<const std::byte> bytes, unsigned mask);
+Result<StyleList> readStyleList(const std::filesystem::path& file, unsigned mask);
 
 std::vector<std::byte> encodeStyleList(const StyleList& list);
-bool writeStyleList(const std::filesystem::path& file, const StyleList& list,
-                    std::string* error = nullptr);
+Outcome writeStyleList(const std::filesystem::path& file, const StyleList& list);
 
 // ---- style files ----
 
-// A style as read: `complete` is false when the file could not be opened or
-// ended early; the record then keeps what was read and counts as failed.
-struct StyleLoad {
-    StyleRecord style;
-    bool complete = false;
-    std::string error;
-};
+// A style as read; it fails when the file could not be opened, ended early or
+// holds no usable meter, and then keeps what was read.
+using StyleLoad = Result<StyleRecord>;
 
 StyleLoad parseStyle(std::span<const std::byte> bytes);
 // Whether a list entry's name can stand for a file in the styles folder: not
@@ -55,11 +49,9 @@ StyleLoad loadStyle(const std::filesystem::path& folder, const StyleListEntry& e
 std::filesystem::path styleFilePath(const std::filesystem::path& folder, const std::string& name);
 
 std::vector<std::byte> encodeStyle(const StyleRecord& style);
-bool writeStyle(const std::filesystem::path& file, const StyleRecord& style,
-                std::string* error = nullptr);
+Outcome writeStyle(const std::filesystem::path& file, const StyleRecord& style);
 
 // Writes bytes to a temporary file beside `file` and renames it over `file`.
-bool writeFileAtomically(const std::filesystem::path& file, std::span<const std::byte> bytes,
-                         std::string* error = nullptr);
+Outcome writeFileAtomically(const std::filesystem::path& file, std::span<const std::byte> bytes);
 
 } // namespace korvanta

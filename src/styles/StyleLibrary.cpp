@@ -26,11 +26,10 @@ bool styleFitsMeter(const StyleRecord& style, int numerator, int denominator) {
 StyleLibraryStatus StyleLibrary::load(const std::filesystem::path& folder, unsigned mask) {
     unload();
     m_folder = folder;
-    std::string error;
-    const auto list = readStyleList(folder / kStyleListFileName, mask, &error);
+    const auto list = readStyleList(folder / kStyleListFileName, mask);
     if (!list) {
         m_status = StyleLibraryStatus::NoList;
-        m_error = error;
+        m_error = list.message;
         return m_status;
     }
     m_loaded = true;
@@ -39,13 +38,13 @@ StyleLibraryStatus StyleLibrary::load(const std::filesystem::path& folder, unsig
         auto& group = m_groups[static_cast<std::size_t>(g)];
         for (const StyleListEntry& entry : list->groups[static_cast<std::size_t>(g)]) {
             StyleLoad load = loadStyle(folder, entry);
-            if (!load.complete) {
+            if (!load) {
                 // A failed style ends its group; the styles before it stay.
                 m_status = StyleLibraryStatus::StyleFailed;
-                if (m_error.empty()) m_error = load.error;
+                if (m_error.empty()) m_error = load.message;
                 break;
             }
-            group.push_back(LoadedStyle{entry, std::move(load.style)});
+            group.push_back(LoadedStyle{entry, std::move(load.value)});
         }
     }
     return m_status;

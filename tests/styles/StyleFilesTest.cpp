@@ -74,18 +74,20 @@ TEST(StyleListFile, MaskSkipsGroupsButStillPassesTheirEntries) {
 }
 
 TEST(StyleListFile, RefusesWhatIsNoListOrLiesAboutItsCounts) {
-    std::string error;
-    EXPECT_FALSE(parseStyleList(bytesOf({'L', 'S', 'X', 0}), 7, &error));
-    EXPECT_NE(error.find("LST"), std::string::npos);
-    EXPECT_FALSE(parseStyleList(bytesOf({'L', 'S', 'T', 0, 1, 0}), 7, &error)); // counts cut
+    const auto noMagic = parseStyleList(bytesOf({'L', 'S', 'X', 0}), 7);
+    EXPECT_FALSE(noMagic);
+    EXPECT_EQ(noMagic.status, kStatusLoadFailed);
+    EXPECT_NE(noMagic.message.find("LST"), std::string::npos);
+    EXPECT_FALSE(parseStyleList(bytesOf({'L', 'S', 'T', 0, 1, 0}), 7)); // counts cut
     // A count of four billion entries in a 16-byte file: refused before allocating.
-    EXPECT_FALSE(parseStyleList(
-        bytesOf({'L', 'S', 'T', 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0}), 7, &error));
-    EXPECT_NE(error.find("announces"), std::string::npos);
+    const auto lying = parseStyleList(
+        bytesOf({'L', 'S', 'T', 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0}), 7);
+    EXPECT_FALSE(lying);
+    EXPECT_NE(lying.message.find("announces"), std::string::npos);
     // The counts of skipped groups are checked as well.
     auto bytes = encodeStyleList(threeGroups());
     bytes.pop_back();
-    EXPECT_FALSE(parseStyleList(bytes, 1, &error));
+    EXPECT_FALSE(parseStyleList(bytes, 1));
     // The fourth magic byte is not checked; an empty list is a list.
     const auto empty =
         parseStyleList(bytesOf({'L', 'S', 'T', 'x', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 7);
@@ -132,8 +134,8 @@ TEST(StyleFile, KeepsItsLayoutAndRoundTrips) {
     EXPECT_EQ(bytes[e1 + 13], std::byte{90});  // on velocity, high byte
 
     const StyleLoad back = parseStyle(bytes);
-    ASSERT_TRUE(back.complete) << back.error;
-    EXPECT_EQ(back.style, s);
+    ASSERT_TRUE(back.ok()) << back.message;
+    EXPECT_EQ(back.value, s);
 }
 
 TEST(StyleFile, AShortOrUnusableFileFailsButKeepsWhatWasRead) {
@@ -144,30 +146,30 @@ TEST(StyleFile, AShortOrUnusableFileFailsButKeepsWhatWasRead) {
     auto cut = bytes;
     cut.resize(bytes.size() - 1);
     StyleLoad load = parseStyle(cut);
-    EXPECT_FALSE(load.complete);
-    EXPECT_NE(load.error.find("announces 2 events"), std::string::npos);
-    ASSERT_EQ(load.style.events.size(), 1u);
-    EXPECT_EQ(load.style.events[0], s.events[0]);
+    EXPECT_FALSE(load.ok());
+    EXPECT_NE(load.message.find("announces 2 events"), std::string::npos);
+    ASSERT_EQ(load.value.events.size(), 1u);
+    EXPECT_EQ(load.value.events[0], s.events[0]);
 
     cut.resize(12);
     load = parseStyle(cut);
-    EXPECT_FALSE(load.complete);
-    EXPECT_EQ(load.style.header, s.header);
+    EXPECT_FALSE(load.ok());
+    EXPECT_EQ(load.value.header, s.header);
 
     // A huge count in a small file is refused without allocating for it.
     auto lying = bytes;
     lying[19] = std::byte{0x7F};
-    EXPECT_FALSE(parseStyle(lying).complete);
+    EXPECT_FALSE(parseStyle(lying).ok());
 
     // Zero division or meter would divide by zero when rendering or drawing.
     for (std::size_t zeroed : {std::size_t{8}, std::size_t{9}}) {
         auto zero = bytes;
         zero[zeroed] = std::byte{0};
-        EXPECT_FALSE(parseStyle(zero).complete) << "byte " << zeroed;
+        EXPECT_FALSE(parseStyle(zero).ok()) << "byte " << zeroed;
     }
     auto noDivision = bytes;
     noDivision[10] = noDivision[11] = std::byte{0};
-    EXPECT_FALSE(parseStyle(noDivision).complete);
+    EXPECT_FALSE(parseStyle(noDivision).ok());
 }
 
 TEST(StyleFile, LoadStaysInsideTheStylesFolder) {
@@ -177,8 +179,8 @@ TEST(StyleFile, LoadStaysInsideTheStylesFolder) {
 
     ScratchFolder folder;
     const StyleLoad load = loadStyle(folder.path, {0, {}, "../escape"});
-    EXPECT_FALSE(load.complete);
-    EXPECT_NE(load.error.find("no file name"), std::string::npos);
+    EXPECT_FALSE(load.ok());
+    EXPECT_NE(load.message.find("no file name"), std::string::npos);
 }
 
 TEST(StyleFiles, WritesGoThroughATemporaryFile) {
@@ -188,18 +190,19 @@ TEST(StyleFiles, WritesGoThroughATemporaryFile) {
     const auto before = readAll(listPath);
 
     // A failed write (its folder is gone) leaves nothing behind and says why.
-    std::string error;
-    EXPECT_FALSE(
-        writeStyleList(folder.path / "missing" / kStyleListFileName, threeGroups(), &error));
-    EXPECT_FALSE(error.empty());
+    const Outcome failed =
+        writeStyleList(folder.path / "missing" / kStyleListFileName, threeGroups());
+    EXPECT_EQ(failed.status, kStatusSaveFailed);
+    EXPECT_FALSE(failed.message.empty());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 1);
     EXPECT_EQ(readAll(listPath), before);
 
     // Names the list could not hold are refused rather than cut.
     StyleList tooLong;
     tooLong.groups[1] = {{styleId(1, 0), {}, "ExactlySixteen16"}};
-    EXPECT_FALSE(writeStyleList(listPath, tooLong, &error));
-    EXPECT_NE(error.find("ExactlySixteen16"), std::string::npos);
+    const Outcome refused = writeStyleList(listPath, tooLong);
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.message.find("ExactlySixteen16"), std::string::npos);
     tooLong.groups[1][0].name = "../up";
     EXPECT_FALSE(writeStyleList(listPath, tooLong));
     EXPECT_EQ(readAll(listPath), before);
@@ -207,7 +210,7 @@ TEST(StyleFiles, WritesGoThroughATemporaryFile) {
     const StyleRecord s = makeStyle(4, 4, {0x44}, {patternEvent(1, 3, 0, 0, 0, 400)});
     ASSERT_TRUE(writeStyle(styleFilePath(folder.path, "Ballad"), s));
     const StyleLoad load = loadStyle(folder.path, {0, {}, "Ballad"});
-    ASSERT_TRUE(load.complete) << load.error;
-    EXPECT_EQ(load.style, s);
-    EXPECT_FALSE(loadStyle(folder.path, {0, {}, "Pop"}).complete);
+    ASSERT_TRUE(load.ok()) << load.message;
+    EXPECT_EQ(load.value, s);
+    EXPECT_FALSE(loadStyle(folder.path, {0, {}, "Pop"}).ok());
 }

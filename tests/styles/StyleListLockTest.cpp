@@ -81,7 +81,7 @@ TEST(StyleListLock, ALibraryWithoutAListIsLockedThroughAnEmptyOne) {
         ASSERT_TRUE(lock.isHeld()) << lock.error();
         ASSERT_TRUE(writeStyleList(listPath, oneStyle()));
     }
-    EXPECT_EQ(readStyleList(listPath, 7), oneStyle());
+    EXPECT_EQ(*readStyleList(listPath, 7), oneStyle());
 }
 
 TEST(StyleListLock, AListTheUserMayNotWriteIsLockedToo) {

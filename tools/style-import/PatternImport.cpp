@@ -309,10 +309,9 @@ LibraryAdd addStyleToLibrary(const std::filesystem::path& folder, const StyleSet
     // An empty list file is one the lock made (or an import left) for a
     // library without a list: it holds no entry to keep.
     if (fs::exists(listStatus) && fs::file_size(listFile, ec) != 0) {
-        std::string why;
-        auto read = readStyleList(listFile, kAllGroups, &why);
+        auto read = readStyleList(listFile, kAllGroups);
         if (!read)
-            return refuse(listFile.string() + " cannot be read (" + why +
+            return refuse(listFile.string() + " cannot be read (" + read.message +
                           "); it is left as it is and nothing was written");
         list = std::move(*read);
     }
@@ -357,12 +356,12 @@ LibraryAdd addStyleToLibrary(const std::filesystem::path& folder, const StyleSet
         return out;
     }
 
-    std::string why;
-    if (!writeStyle(out.styleFile, style, &why)) return refuse(why);
-    if (!writeStyleList(listFile, list, &why)) {
+    if (const Outcome written = writeStyle(out.styleFile, style); !written)
+        return refuse(written.message);
+    if (const Outcome listed = writeStyleList(listFile, list); !listed) {
         // Without its list entry a new style file is only clutter.
         if (!fileExisted) fs::remove(out.styleFile, ec);
-        return refuse(why);
+        return refuse(listed.message);
     }
     out.ok = true;
     return out;

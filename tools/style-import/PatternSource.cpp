@@ -490,7 +490,7 @@ SourceRead readPatternSource(const std::filesystem::path& file) {
         if (!read.ok()) {
             out.error = read.failure == FileBytes::Failure::TooLarge
                             ? shown + ": too large for a pattern source"
-                        : read.failure == FileBytes::Failure::Open ? shown + ": " + read.reason
+                        : read.failure == FileBytes::Failure::Open ? shown + ": " + read.message
                                                                    : "cannot read " + file.string();
             return out;
         }

@@ -134,8 +134,8 @@ TEST(StyleImportCommand, ImportsAPatternSourceAndShowsIt) {
     EXPECT_EQ(real.out, "PianoBallad.stt: 3 events, 1 bar, meters 4/4 2/2, group 0, id 0\n");
     EXPECT_EQ(real.err, "korvanta-style-import: 1:2:000 D3 is not a chord tone over C: left out\n");
     const StyleLoad load = loadStyle(dir.path(), {0, {}, "PianoBallad"});
-    ASSERT_TRUE(load.complete) << load.error;
-    EXPECT_EQ(load.style.baseOctave(), 5); // the option beats "base C3"
+    ASSERT_TRUE(load.ok()) << load.message;
+    EXPECT_EQ(load.value.baseOctave(), 5); // the option beats "base C3"
 
     const ToolRun twice = runTool({"--from", from, lib});
     EXPECT_EQ(twice.code, kExitFailed);
@@ -189,14 +189,13 @@ TEST(StyleImportTool, ImportsAMidiFileIntoAnEmptyFolder) {
               std::string::npos)
         << readFile(dir / "out.txt");
 
-    std::string error;
-    const auto list = readStyleList(dir / "lib" / "styles.lst", 7, &error);
-    ASSERT_TRUE(list) << error;
+    const auto list = readStyleList(dir / "lib" / "styles.lst", 7);
+    ASSERT_TRUE(list) << list.message;
     ASSERT_EQ(list->groups[1].size(), 1u);
     EXPECT_EQ(list->groups[1][0].id, styleId(1, 0));
     const StyleLoad load = loadStyle(dir / "lib", list->groups[1][0]);
-    ASSERT_TRUE(load.complete) << load.error;
-    const StyleRecord& s = load.style;
+    ASSERT_TRUE(load.ok()) << load.message;
+    const StyleRecord& s = load.value;
     EXPECT_EQ(s.bars(), 1);
     EXPECT_EQ(s.baseOctave(), kDefaultBaseOctave);
     EXPECT_EQ(s.ticksPerQuarter, 480);

@@ -128,8 +128,8 @@ TEST_F(StyleImportWindow, WritesTheStyleIntoTheLibrary) {
     ASSERT_TRUE(list);
     ASSERT_EQ(list->groups[1].size(), 1u);
     const StyleLoad load = loadStyle(folder(), list->groups[1][0]);
-    ASSERT_TRUE(load.complete) << load.error;
-    EXPECT_EQ(load.style.baseOctave(), 5);
+    ASSERT_TRUE(load.ok()) << load.message;
+    EXPECT_EQ(load.value.baseOctave(), 5);
 
     // The same name again is refused, and said so.
     EXPECT_FALSE(m_window->writeStyle());
@@ -159,7 +159,7 @@ TEST_F(StyleImportWindow, WritesOverAStyleFileNoEntryNamesAndSaysSo) {
     ASSERT_TRUE(list);
     ASSERT_EQ(list->groups[0].size(), 1u);
     EXPECT_EQ(list->groups[0][0].name, "pattern");
-    EXPECT_TRUE(loadStyle(folder(), list->groups[0][0]).complete);
+    EXPECT_TRUE(loadStyle(folder(), list->groups[0][0]).ok());
 }
 
 TEST_F(StyleImportWindow, SaysWhyTheLibraryCannotBeLocked) {

@@ -314,8 +314,8 @@ TEST(StyleImportLibrary, StartsAListInAnEmptyFolderThatReadsBack) {
     ASSERT_EQ(list->groups[1].size(), 1u);
     EXPECT_EQ(list->groups[1][0], (StyleListEntry{styleId(1, 0), {}, "Strum"}));
     const StyleLoad load = loadStyle(dir.path(), list->groups[1][0]);
-    ASSERT_TRUE(load.complete) << load.error;
-    EXPECT_EQ(load.style, style);
+    ASSERT_TRUE(load.ok()) << load.message;
+    EXPECT_EQ(load.value, style);
 }
 
 TEST(StyleImportLibrary, AppendsToItsGroupAndKeepsEveryOtherEntry) {
@@ -331,7 +331,7 @@ TEST(StyleImportLibrary, AppendsToItsGroupAndKeepsEveryOtherEntry) {
     EXPECT_EQ(added.id, styleId(1, 2));
     StyleList expected = before;
     expected.groups[1].push_back({styleId(1, 2), {}, "Travis"});
-    EXPECT_EQ(readStyleList(dir / "styles.lst", 7), expected);
+    EXPECT_EQ(*readStyleList(dir / "styles.lst", 7), expected);
 }
 
 TEST(StyleImportLibrary, ReplacesOnlyWhenAskedAndInItsOwnGroup) {
@@ -356,7 +356,7 @@ TEST(StyleImportLibrary, ReplacesOnlyWhenAskedAndInItsOwnGroup) {
     EXPECT_TRUE(replaced.replaced);
     EXPECT_EQ(replaced.id, styleId(0, 0));
     EXPECT_EQ(readFile(dir / "styles.lst"), listBefore); // same place, same id
-    EXPECT_EQ(loadStyle(dir.path(), {styleId(0, 0), {}, "Pop"}).style.program(), 5);
+    EXPECT_EQ(loadStyle(dir.path(), {styleId(0, 0), {}, "Pop"}).value.program(), 5);
 }
 
 TEST(StyleImportLibrary, LeavesABrokenListAloneAndWritesNothing) {
@@ -408,7 +408,7 @@ TEST(StyleImportLibrary, WritesOverAStyleFileNoEntryNamesAndListsIt) {
     ASSERT_TRUE(list);
     ASSERT_EQ(list->groups[1].size(), 2u);
     EXPECT_EQ(list->groups[1][1], (StyleListEntry{styleId(1, 1), {}, "Orphan"}));
-    EXPECT_EQ(loadStyle(dir.path(), list->groups[1][1]).style, smallStyle(7));
+    EXPECT_EQ(loadStyle(dir.path(), list->groups[1][1]).value, smallStyle(7));
 
     // Now that an entry names it, only --replace may write over it.
     const std::string listed = readFile(dir / "Orphan.stt");

@@ -83,11 +83,4 @@ TEST(MsgList, CreationMessagesFollowTheKeyAnalysisOutcome) {
     EXPECT_EQ(createStatusMessage(1), (Message{MessageKind::Plain, "Error 1"}));
 }
 
-TEST(MsgList, ChannelChoiceTextsAreExact) {
-    EXPECT_EQ(kSelectChannelCaption, "Select Channel of Melody");
-    EXPECT_EQ(kSelectChannelText,
-              "Single-voiced tunes were detected in several channels. Please, select one of them.");
-    EXPECT_EQ(kChannelWithoutProgram, " - Channel");
-}
-
 } // namespace

@@ -39,6 +39,93 @@ bool matches(int root, int variant, const DegreeCell& cell) {
     return cell.kind != 0 && chordCell(root, variant, cell.index) == cell.kind;
 }
 
+using VariantScores = std::array<int, kChordVariantCount>;
+
+// Adds the count of pitch class p to every variant of root that has it as a
+// chord tone. A pitch class that is not a tone of a variant may still count
+// through the empty fifth above or below it (one the window does not hold);
+// the degree last looked at carries over to the next variant.
+void addToneScores(int root, int p, int count, const std::array<int, 12>& window,
+                   VariantScores& scores) {
+    DegreeCell current = cellOf(p, root);
+    for (int v = 0; v < kChordVariantCount; ++v) {
+        auto& score = scores[static_cast<std::size_t>(v)];
+        if (matches(root, v, current)) {
+            score += count;
+            continue;
+        }
+        const int above = (p + kFifthUp) % 12;
+        if (window[static_cast<std::size_t>(above)] == 0) {
+            current = cellOf(above, root);
+            if (matches(root, v, current)) score += count;
+        }
+        const int below = (p + kFifthDown) % 12;
+        if (window[static_cast<std::size_t>(below)] == 0) {
+            current = cellOf(below, root);
+            if (matches(root, v, current)) score += count;
+        }
+    }
+}
+
+// How many of the window's notes each variant of root explains.
+VariantScores chordToneScores(int root, const std::array<int, 12>& window) {
+    VariantScores scores{};
+    for (int p = 0; p < 12; ++p) {
+        const int count = window[static_cast<std::size_t>(p)];
+        if (count != 0) addToneScores(root, p, count, window, scores);
+    }
+    return scores;
+}
+
+// A melody tone lasting longer than clashTicks a semitone from a chord tone
+// clashes; the test is on the numbers, so B and C do not count as neighbours.
+bool clashesWithLongTone(const ChordToneList& tones, const std::array<std::int64_t, 12>& durations,
+                         double clashTicks) {
+    for (int p = 0; p < 12; ++p) {
+        if (static_cast<double>(durations[static_cast<std::size_t>(p)]) <= clashTicks) continue;
+        for (int t = 0; t < tones.count; ++t) {
+            if (std::abs(p - tones.tones[static_cast<std::size_t>(t)]) == 1) return true;
+        }
+    }
+    return false;
+}
+
+void dropClashingVariants(int root, const std::array<std::int64_t, 12>& durations,
+                          double clashTicks, VariantScores& scores) {
+    for (int v = 0; v < kChordVariantCount; ++v) {
+        if (clashesWithLongTone(ChordTones(root, v), durations, clashTicks))
+            scores[static_cast<std::size_t>(v)] = 0;
+    }
+}
+
+// Plain chords close a phrase: a cadence bar keeps only the triad (or minor
+// triad) and the seventh variants.
+void keepPlainVariants(VariantScores& scores) {
+    scores[2] = scores[3] = scores[4] = 0;
+}
+
+struct RankedVariant {
+    int variant = -1;
+    int score = 0;
+};
+
+// The first variant after the exchange sort, which decides between equal
+// scores.
+RankedVariant bestVariant(VariantScores scores) {
+    std::array<int, kChordVariantCount> order{};
+    std::iota(order.begin(), order.end(), 0);
+    exchangeSort(std::span<int>(scores), std::span<int>(order));
+    return {order[0], scores[0]};
+}
+
+// A major chord on the dominant key of the main key is heard as its dominant
+// seventh: its triad is written as the seventh, any other variant as the
+// triad.
+int writtenVariant(int root, int variant, std::uint8_t keyMark) {
+    if (isMinorKey(root) || keyMark != 3) return variant;
+    return variant == 0 ? 1 : 0;
+}
+
 } // namespace
 
 void Harmonizer::harmonizeBar(int bar) {
@@ -122,71 +209,24 @@ void Harmonizer::scoreNotes() {
 }
 
 // The best variant of every candidate, scored by the window's pitch classes
-// that are its chord tones. A pitch class that is not a tone of a variant may
-// still count through the empty fifth above or below it; the degree last
-// looked at carries over to the next variant of the same pitch class.
+// that are its chord tones, and added to the candidate's score; a candidate
+// without a variant that scores keeps variant -1.
 void Harmonizer::chooseVariants(int bar) {
     const double clashTicks = static_cast<double>(barLength(bar)) * m_settings.kDSFilter;
     const bool cadence = mark(bar) != kMarkNone;
     for (int j = 0; j < kCandidateCount; ++j) {
-        std::array<int, kChordVariantCount> scores{};
-        for (int p = 0; p < 12; ++p) {
-            const int count = m_windowCount[static_cast<std::size_t>(p)];
-            if (count == 0) continue;
-            DegreeCell current = cellOf(p, j);
-            for (int v = 0; v < kChordVariantCount; ++v) {
-                auto& score = scores[static_cast<std::size_t>(v)];
-                if (matches(j, v, current)) {
-                    score += count;
-                    continue;
-                }
-                const int above = (p + kFifthUp) % 12;
-                if (m_windowCount[static_cast<std::size_t>(above)] == 0) {
-                    current = cellOf(above, j);
-                    if (matches(j, v, current)) score += count;
-                }
-                const int below = (p + kFifthDown) % 12;
-                if (m_windowCount[static_cast<std::size_t>(below)] == 0) {
-                    current = cellOf(below, j);
-                    if (matches(j, v, current)) score += count;
-                }
-            }
-        }
+        VariantScores scores = chordToneScores(j, m_windowCount);
+        if (m_settings.DSFilter) dropClashingVariants(j, m_barDuration, clashTicks, scores);
+        if (cadence) keepPlainVariants(scores);
 
-        if (m_settings.DSFilter) {
-            // A long melody tone a semitone from a chord tone clashes; the
-            // test is on the numbers, so B and C do not count as neighbours.
-            for (int v = 0; v < kChordVariantCount; ++v) {
-                const ChordToneList tones = ChordTones(j, v);
-                bool clash = false;
-                for (int p = 0; p < 12 && !clash; ++p) {
-                    if (static_cast<double>(m_barDuration[static_cast<std::size_t>(p)]) <=
-                        clashTicks)
-                        continue;
-                    for (int t = 0; t < tones.count; ++t) {
-                        if (std::abs(p - tones.tones[static_cast<std::size_t>(t)]) == 1)
-                            clash = true;
-                    }
-                }
-                if (clash) scores[static_cast<std::size_t>(v)] = 0;
-            }
-        }
-        if (cadence) scores[2] = scores[3] = scores[4] = 0; // plain chords close a phrase
-
-        std::array<int, kChordVariantCount> order{};
-        std::iota(order.begin(), order.end(), 0);
-        exchangeSort(std::span<int>(scores), std::span<int>(order));
         const auto at = static_cast<std::size_t>(j);
-        if (scores[0] <= 0) {
+        const RankedVariant best = bestVariant(scores);
+        if (best.score <= 0) {
             m_candidateVariant[at] = -1;
             continue;
         }
-        int variant = order[0];
-        // A major chord on the dominant key of the main key is heard as its
-        // dominant seventh.
-        if (!isMinorKey(j) && m_song.keyMarks[at] == 3) variant = variant == 0 ? 1 : 0;
-        m_candidateVariant[at] = variant;
-        m_candidateScore[at] += static_cast<float>(scores[0]);
+        m_candidateVariant[at] = writtenVariant(j, best.variant, m_song.keyMarks[at]);
+        m_candidateScore[at] += static_cast<float>(best.score);
     }
 }
 

@@ -39,57 +39,97 @@ struct CadenceTarget {
     int root = 0;
 };
 
+constexpr std::uint8_t kTonic = harmony::kTonicFlag;
+constexpr std::uint8_t kSubdominant = harmony::kSubdominantFlag;
+constexpr std::uint8_t kDominant = harmony::kDominantFlag;
+
+constexpr CadenceTarget favour(std::uint8_t functions, int root = 0) {
+    return {functions, root};
+}
+constexpr CadenceTarget favourEither(std::uint8_t one, std::uint8_t other) {
+    return {static_cast<std::uint8_t>(one | other), 0};
+}
+
+bool isDiatonic(int degree) {
+    return degree >= 1 && degree <= 7;
+}
+
+// In the functions below p is the degree the melody came from and held tells
+// whether the anchor lasts at least as long as that note; a step that no
+// customary cadence takes favours nothing.
+
+// A held tonic closes on the tonic chord (after 4 or 6 on a tonic or
+// subdominant one); a short one takes its chord from the step into it: the
+// dominant on degree 5 after 2 or 7, the tonic after 3 or 5, the
+// subdominant after 4 or 6.
+CadenceTarget cadenceOnDegree1(bool held, int p) {
+    if (held) {
+        if (oneOf(p, {4, 6, -6})) return favourEither(kTonic, kSubdominant);
+        if (isDiatonic(p) || p == -7) return favour(kTonic, 1);
+        return {};
+    }
+    if (oneOf(p, {2, 7, -7})) return favour(kDominant, 5);
+    if (oneOf(p, {3, 5})) return favour(kTonic, 1);
+    if (oneOf(p, {4, 6, -6})) return favour(kSubdominant);
+    return {};
+}
+
+// Degrees 2 and 7, held or not, are tones of the dominant.
+CadenceTarget cadenceOnDegree2Or7(int p) {
+    if (isDiatonic(p) || p == -6) return favour(kDominant);
+    return {};
+}
+
+CadenceTarget cadenceOnDegree3(bool held, int p) {
+    if (held) {
+        if (oneOf(p, {4, 6, -6})) return favourEither(kTonic, kDominant);
+        if (isDiatonic(p) || p == -7) return favour(kTonic);
+        return {};
+    }
+    if (p == 1) return favour(kTonic, 1);
+    if (oneOf(p, {4, 6, -6})) return favour(kSubdominant);
+    if (isDiatonic(p) || p == -7) return favour(kDominant);
+    return {};
+}
+
+CadenceTarget cadenceOnDegree5(bool held, int p) {
+    if (oneOf(p, {1, 3})) return favour(kTonic, 1);
+    if (held) {
+        if (isDiatonic(p) || p == -6 || p == -7) return favourEither(kTonic, kDominant);
+        return {};
+    }
+    if (oneOf(p, {4, 6, -6})) return favourEither(kSubdominant, kDominant);
+    if (isDiatonic(p) || p == -7) return favour(kDominant);
+    return {};
+}
+
+// Degrees 4 and 6: held after a tonic triad tone they rest on the
+// subdominant; short after a dominant tone they pass through the dominant.
+CadenceTarget cadenceOnDegree4Or6(bool held, int p) {
+    if (held && oneOf(p, {1, 3, 5})) return favour(kSubdominant);
+    if (!held && oneOf(p, {2, 7, -7})) return favour(kDominant);
+    return {};
+}
+
 // The cadence that anchor degree a, held long or not, reached from degree p
-// (both degrees of the main key) makes.
+// (both degrees of the main key) makes. Altered anchors make none.
 CadenceTarget cadenceTarget(int a, bool held, int p) {
-    using namespace harmony;
-    const bool diatonic = p >= 1 && p <= 7;
-    const std::uint8_t t = kTonicFlag;
-    const std::uint8_t s = kSubdominantFlag;
-    const std::uint8_t d = kDominantFlag;
     switch (a) {
     case 1:
-        if (held) {
-            if (oneOf(p, {4, 6, -6})) return {static_cast<std::uint8_t>(t | s), 0};
-            if (diatonic || p == -7) return {t, 1};
-        } else {
-            if (oneOf(p, {2, 7, -7})) return {d, 5};
-            if (oneOf(p, {3, 5})) return {t, 1};
-            if (oneOf(p, {4, 6, -6})) return {s, 0};
-        }
-        break;
+        return cadenceOnDegree1(held, p);
     case 2:
     case 7:
-        if (diatonic || p == -6) return {d, 0};
-        break;
+        return cadenceOnDegree2Or7(p);
     case 3:
-        if (held) {
-            if (oneOf(p, {4, 6, -6})) return {static_cast<std::uint8_t>(t | d), 0};
-            if (diatonic || p == -7) return {t, 0};
-        } else {
-            if (p == 1) return {t, 1};
-            if (oneOf(p, {4, 6, -6})) return {s, 0};
-            if (diatonic || p == -7) return {d, 0};
-        }
-        break;
+        return cadenceOnDegree3(held, p);
     case 5:
-        if (oneOf(p, {1, 3})) return {t, 1};
-        if (held) {
-            if (diatonic || p == -6 || p == -7) return {static_cast<std::uint8_t>(t | d), 0};
-        } else {
-            if (oneOf(p, {4, 6, -6})) return {static_cast<std::uint8_t>(s | d), 0};
-            if (diatonic || p == -7) return {d, 0};
-        }
-        break;
+        return cadenceOnDegree5(held, p);
     case 4:
     case 6:
-        if (held && oneOf(p, {1, 3, 5})) return {s, 0};
-        if (!held && oneOf(p, {2, 7, -7})) return {d, 0};
-        break;
-    default: // altered anchors make no cadence
-        break;
+        return cadenceOnDegree4Or6(held, p);
+    default:
+        return {};
     }
-    return {};
 }
 
 } // namespace

@@ -130,7 +130,7 @@ void BM_KorvantaLoad(benchmark::State& state) {
     for (auto _ : state) {
         TSong song;
         const MidiLoadResult r = loadMidiFile(song, f.path);
-        if (r.result != 0) state.SkipWithError("load failed");
+        if (r.status != 0) state.SkipWithError("load failed");
         benchmark::DoNotOptimize(song.notes.length);
     }
     setCounters(state, f);

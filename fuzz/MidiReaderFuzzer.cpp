@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TSong song;
     const MidiLoadResult r =
         loadMidiMemory(song, std::as_bytes(std::span<const std::uint8_t>(data, size)));
-    if (r.result != 0 && r.result != kStatusLoadFailed) std::abort();
+    if (r.status != 0 && r.status != kStatusLoadFailed) std::abort();
     for (int list = 0; list < kNoteListCount; ++list) {
         for (const TNote& n : song.notes.list(list)) {
             if (n.pitch > 127 || n.list != list || n.pitchClass != n.pitch % 12) std::abort();

@@ -150,9 +150,9 @@ int runDump(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
         dumpSongJson(out, song, load);
     else
         dumpSongText(out, file, song, load);
-    if (load.result != 0) {
+    if (load.status != 0) {
         err << "korvanta-cli: '" << file << "' could not be read as a MIDI file (result "
-            << load.result << ")\n";
+            << load.status << ")\n";
         return kExitFailed;
     }
     return kExitOk;

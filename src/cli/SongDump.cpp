@@ -58,7 +58,7 @@ void dumpSongText(std::ostream& out, const std::string& fileName, const TSong& s
                   const MidiLoadResult& load) {
     const TMeterMap& m = song.meter();
     out << "file: " << fileName << " (" << load.fileSize << " bytes)\n";
-    out << "result: " << load.result << (load.result == 0 ? " (read)" : " (could not be read)")
+    out << "result: " << load.status << (load.status == 0 ? " (read)" : " (could not be read)")
         << "\n";
     out << "diagnostics: " << load.diagnostics.size() << "\n";
     for (const std::string& d : load.diagnostics)
@@ -100,7 +100,7 @@ void dumpSongJson(std::ostream& out, const TSong& song, const MidiLoadResult& lo
     const TMeterMap& m = song.meter();
     JsonWriter json(out);
     json.beginObject();
-    json.field("result", load.result);
+    json.field("result", load.status);
     json.key("diagnostics").beginArray();
     for (const std::string& d : load.diagnostics)
         json.value(trimNewline(d));

@@ -69,8 +69,8 @@ void ChordMaster::replaceSong(std::unique_ptr<TSong> song) {
 
 Status ChordMaster::installMidiSong(std::unique_ptr<TSong> song, const MidiLoadResult& result) {
     m_diagnostics = result.diagnostics;
-    if (result.result != kStatusOk) {
-        m_status = result.result;
+    if (result.status != kStatusOk) {
+        m_status = result.status;
         return m_status;
     }
     replaceSong(std::move(song));
@@ -178,7 +178,7 @@ Status ChordMaster::Export(const std::string& fileName) {
     // The accompaniment goes out as it sounds: the chosen chords rendered now.
     if (!m_song->barHarmony.empty()) BuildChordNotes(*m_song);
     const MidiExportResult result = exportMidiFile(*m_song, fileName);
-    m_projectMessage = result.diagnostic;
+    m_projectMessage = result.message;
     m_status = result.status;
     return m_status;
 }

@@ -584,7 +584,7 @@ TEST_P(ProducedOutputGolden, MatchesTheGoldenFiles) {
     // The export of the styled song, as `--export-dir` names and titles it.
     const std::string exportName = exportFileName(fileName);
     const MidiExportBytes exported = renderMidiExport(song, fs::path(exportName).stem().string());
-    ASSERT_EQ(exported.status, kStatusOk) << exported.diagnostic;
+    ASSERT_EQ(exported.status, kStatusOk) << exported.message;
     const SmfListing listing = listSmf(exported.bytes, exportName);
     EXPECT_TRUE(listing.ok()) << "the export of " << fileName << " is broken: " << listing.error;
     checkGolden(listing.text, kGoldenDir / (name + ".export.txt"));

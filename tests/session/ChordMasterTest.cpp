@@ -397,7 +397,7 @@ TEST_F(ChordMasterTest, ExportWritesTheHarmonizedSongAsMidi) {
     ASSERT_EQ(master.Export(file.name()), kStatusOk);
     TSong back;
     const MidiLoadResult r = loadMidiFile(back, file.name());
-    ASSERT_EQ(r.result, kStatusOk);
+    ASSERT_EQ(r.status, kStatusOk);
     EXPECT_EQ(back.notes.Count(0), master.song()->notes.Count(kMelodyList));
     // The accompaniment on channel 1: one block chord per bar with a chord.
     EXPECT_EQ(back.notes.Count(1), master.song()->notes.Count(kChordList));

@@ -321,7 +321,7 @@ SourceRead fromSong(TSong& song, const MidiLoadResult& load) {
         out.error = "cannot open the file";
         return out;
     }
-    if (load.result != 0) {
+    if (load.status != 0) {
         out.error = "not a readable MIDI file";
         for (const std::string& d : load.diagnostics) {
             if (d.rfind("error:", 0) == 0) {

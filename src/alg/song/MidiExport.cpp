@@ -192,7 +192,7 @@ private:
     MidiExportBytes fail(const std::string& why) {
         MidiExportBytes out;
         out.status = kStatusSaveFailed;
-        out.diagnostic = why;
+        out.message = why;
         return out;
     }
 
@@ -426,7 +426,7 @@ MidiExportResult writeBytes(const Bytes& bytes, std::FILE* stream) {
     const bool closed = io.close();
     if (!written || !closed) {
         result.status = kStatusSaveFailed;
-        result.diagnostic = ioMessage(io);
+        result.message = ioMessage(io);
         return result;
     }
     result.bytesWritten = static_cast<std::uint32_t>(bytes.size());
@@ -462,13 +462,13 @@ MidiExportResult writeMidiExport(const TSong& song, std::FILE* stream, std::stri
     if (rendered.status != kStatusOk) {
         MidiExportResult result;
         result.status = rendered.status;
-        result.diagnostic = std::move(rendered.diagnostic);
+        result.message = std::move(rendered.message);
         return result;
     }
     if (!stream) {
         MidiExportResult result;
         result.status = kStatusSaveFailed;
-        result.diagnostic = "no stream to write to";
+        result.message = "no stream to write to";
         return result;
     }
     return writeBytes(rendered.bytes, stream);
@@ -479,7 +479,7 @@ MidiExportResult exportMidiFile(const TSong& song, const std::string& fileName,
     MidiExportResult result;
     auto failed = [&result](std::string why) {
         result.status = kStatusSaveFailed;
-        result.diagnostic = std::move(why);
+        result.message = std::move(why);
         result.bytesWritten = 0;
         return result;
     };
@@ -487,7 +487,7 @@ MidiExportResult exportMidiFile(const TSong& song, const std::string& fileName,
 
     const std::string stem = std::filesystem::path(fileName).stem().string();
     MidiExportBytes rendered = renderMidiExport(song, title.empty() ? stem : title);
-    if (rendered.status != kStatusOk) return failed(rendered.diagnostic);
+    if (rendered.status != kStatusOk) return failed(rendered.message);
 
     // Saved like every other file of the program: beside the target first,
     // with its permissions, and over it only once complete and on disk.

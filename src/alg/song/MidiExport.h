@@ -13,6 +13,7 @@
 // leaves the previous file as it was and no partial file behind.
 
 #include "alg/song/TSong.h"
+#include "io/Result.h"
 #include "io/StatusCodes.h"
 
 #include <cstdint>
@@ -47,22 +48,16 @@ struct PartSetup {
 PartSetup exportPartSetup(const TSong& song, int part);
 
 // What an export reports: kStatusOk, or kStatusSaveFailed with one line saying
-// why (empty on success).
-struct MidiExportResult {
-    Status status = kStatusOk;
-    std::string diagnostic;
+// why in message (empty on success).
+struct MidiExportResult : Outcome {
     std::uint32_t bytesWritten = 0;
-
-    bool ok() const { return status == kStatusOk; }
 };
 
 // The whole file as bytes, built in memory. title becomes the conductor
 // track's name. Fails (kStatusSaveFailed, no bytes) for a song that cannot be
 // written: no meter, a division outside 1-32767, a meter whose beat is not a
 // power of two, or a song longer than a MIDI file can time.
-struct MidiExportBytes {
-    Status status = kStatusOk;
-    std::string diagnostic;
+struct MidiExportBytes : Outcome {
     std::vector<std::uint8_t> bytes;
 };
 MidiExportBytes renderMidiExport(const TSong& song, std::string_view title);

@@ -209,9 +209,9 @@ template <typename Reader>
 MidiLoadResult runLoad(TSong& song, Reader& reader) {
     MidiLoadResult out;
     if (reader.attach(song) != 0) {
-        out.result = kStatusLoadFailed;
+        out.status = kStatusLoadFailed;
     } else {
-        out.result = reader.run();
+        out.status = reader.run();
     }
     out.multiChannel = reader.multiChannel();
     out.melodyChannel = reader.melodyChannel();

@@ -7,6 +7,7 @@
 
 #include "alg/midi/MidiMergeReader.h"
 #include "alg/song/TSong.h"
+#include "io/Result.h"
 #include "io/StatusCodes.h"
 
 #include <cstdint>
@@ -80,13 +81,13 @@ private:
 };
 
 // What one load of a MIDI file reports besides the filled song.
-struct MidiLoadResult {
-    Status result = 0;       // 0 success, 101 unreadable
+// status: 0 success, 101 unreadable; diagnostics: the reader's "error: ...\n"
+// and "warning: ...\n" texts in order.
+struct MidiLoadResult : Outcome {
     Status multiChannel = 0; // 89 when notes lie on more than one channel
     int melodyChannel = -1;  // channel of the first note event, -1 without notes
     bool opened = false;     // false when the file could not be opened at all
     std::uint32_t fileSize = 0;
-    std::vector<std::string> diagnostics; // "error: ...\n" / "warning: ...\n" texts in order
 };
 
 // Reads a MIDI file whole into a fresh song, the way the program opens one.

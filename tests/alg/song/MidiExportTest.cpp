@@ -232,10 +232,10 @@ protected:
         buildSong(song);
         path = folder.file("tune_kvta.mid");
         const MidiExportResult r = exportMidiFile(song, path, "Tune");
-        ASSERT_TRUE(r.ok()) << r.diagnostic;
+        ASSERT_TRUE(r.ok()) << r.message;
         EXPECT_EQ(r.bytesWritten, fs::file_size(path));
         const MidiLoadResult loaded = loadMidiFile(back, path);
-        ASSERT_EQ(loaded.result, kStatusOk);
+        ASSERT_EQ(loaded.status, kStatusOk);
         ASSERT_TRUE(loaded.diagnostics.empty()) << loaded.diagnostics.front();
         EXPECT_EQ(loaded.multiChannel, kStatusSeveralChannels); // melody and chords
     }
@@ -383,7 +383,7 @@ TEST(MidiExport, StartsAPartWithDefaultsWhenTheSongStoresNoSettings) {
     const std::string path = folder.file("lonely_kvta.mid");
     ASSERT_TRUE(exportMidiFile(song, path).ok());
     TSong back;
-    ASSERT_EQ(loadMidiFile(back, path).result, kStatusOk);
+    ASSERT_EQ(loadMidiFile(back, path).status, kStatusOk);
     ASSERT_NE(back.FindEvent(kMetaTempo, 0, 0), nullptr);
     EXPECT_EQ(back.QueryMeta(kMetaTempo), kDefaultTempo);
     EXPECT_EQ(back.QueryMeta(kMetaKeySignature), kKeyAMinor); // from the song's key
@@ -415,7 +415,7 @@ TEST(MidiExport, MakesOddNotesWritableWithoutOverlaps) {
     const std::string path = folder.file("odd.mid");
     ASSERT_TRUE(exportMidiFile(song, path).ok());
     TSong back;
-    ASSERT_EQ(loadMidiFile(back, path).result, kStatusOk);
+    ASSERT_EQ(loadMidiFile(back, path).status, kStatusOk);
     EXPECT_EQ(plainNotes(back, 0), (std::vector<PlainNote>{
                                        {60, 0, 1, 100, 64},
                                        {62, 96, 96, 1, 5},
@@ -429,7 +429,7 @@ TEST(MidiExport, RoundTripsAHarmonizedSample) {
     TSong song;
     const std::string sample = std::string(KORVANTA_DATA_DIR) + "/samples/amazing-grace.mid";
     const MidiLoadResult loaded = loadMidiFile(song, sample);
-    ASSERT_EQ(loaded.result, kStatusOk);
+    ASSERT_EQ(loaded.status, kStatusOk);
     const Status prepared = loadMelody(song, loaded.multiChannel, loaded.melodyChannel);
     ASSERT_TRUE(prepared == kStatusOk || prepared == kStatusKeyNotRecognised) << prepared;
     ASSERT_GT(Upbeat(song.notes, kMelodyList), 0);
@@ -444,7 +444,7 @@ TEST(MidiExport, RoundTripsAHarmonizedSample) {
     const std::string path = folder.file(exportFileName("amazing-grace.mid"));
     ASSERT_TRUE(exportMidiFile(song, path, "Amazing Grace").ok());
     TSong back;
-    ASSERT_EQ(loadMidiFile(back, path).result, kStatusOk);
+    ASSERT_EQ(loadMidiFile(back, path).status, kStatusOk);
     EXPECT_EQ(back.ticksPerQuarter, song.ticksPerQuarter);
     EXPECT_EQ(plainNotes(back, 0), plainNotes(song, kMelodyList));
     EXPECT_EQ(plainNotes(back, 1), plainNotes(song, kChordList));
@@ -468,7 +468,7 @@ TEST(MidiExport, AReplacedFileKeepsItsPermissions) {
         writeFile(target, "an older export");
         fs::permissions(target, mode);
         const MidiExportResult r = exportMidiFile(song, target);
-        ASSERT_TRUE(r.ok()) << r.diagnostic;
+        ASSERT_TRUE(r.ok()) << r.message;
         EXPECT_EQ(fs::status(target).permissions(), mode);
         EXPECT_EQ(fileBytes(target).size(), r.bytesWritten);
         EXPECT_EQ(folder.names(), (std::set<std::string>{"tune_kvta.mid"}));
@@ -483,9 +483,8 @@ TEST(MidiExportFailure, AMissingFolderGives102AndCreatesNothing) {
     buildSong(song);
     const MidiExportResult r = exportMidiFile(song, folder.file("missing/tune_kvta.mid"));
     EXPECT_EQ(r.status, kStatusSaveFailed);
-    EXPECT_EQ(r.diagnostic, "cannot create a file in the folder of " +
-                                folder.file("missing/tune_kvta.mid") +
-                                ": No such file or directory");
+    EXPECT_EQ(r.message, "cannot create a file in the folder of " +
+                             folder.file("missing/tune_kvta.mid") + ": No such file or directory");
     EXPECT_EQ(r.bytesWritten, 0u);
     EXPECT_TRUE(folder.names().empty());
 }
@@ -499,7 +498,7 @@ TEST(MidiExportFailure, AFolderInTheWayIsRefusedAndStaysAsItWas) {
     writeFile(target + "/inside.txt", "keep");
     const MidiExportResult r = exportMidiFile(song, target);
     EXPECT_EQ(r.status, kStatusSaveFailed);
-    EXPECT_EQ(r.diagnostic, target + " is a folder, not a file");
+    EXPECT_EQ(r.message, target + " is a folder, not a file");
     EXPECT_EQ(folder.names(), (std::set<std::string>{"tune_kvta.mid"}));
     EXPECT_TRUE(fs::is_directory(target));
     EXPECT_EQ(fileBytes(target + "/inside.txt"), (std::vector<char>{'k', 'e', 'e', 'p'}));
@@ -526,7 +525,7 @@ TEST(MidiExportFailure, AFullDiskGives102) {
     const MidiExportResult r = writeMidiExport(song, full, "Tune");
     std::fclose(full);
     EXPECT_EQ(r.status, kStatusSaveFailed);
-    EXPECT_EQ(r.diagnostic, "write error (may be disk full)");
+    EXPECT_EQ(r.message, "write error (may be disk full)");
 }
 
 #if defined(__unix__)
@@ -550,7 +549,7 @@ TEST(MidiExportFailure, AWriteThatStopsHalfwayLeavesTheOldFileByteForByte) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_EQ(r.status, kStatusSaveFailed);
-    EXPECT_EQ(r.diagnostic, "write error: File too large");
+    EXPECT_EQ(r.message, "write error: File too large");
     EXPECT_EQ(fileBytes(target), before);
     EXPECT_EQ(folder.names(), (std::set<std::string>{"tune_kvta.mid"}));
 }
@@ -562,7 +561,7 @@ TEST(MidiExportFailure, ASongWithoutAWritableMeterGives102AndNoFile) {
     noMeter.notes.AddNote(60, kMelodyList, 0x6440, at(0), 96, 0);
     const MidiExportResult r = exportMidiFile(noMeter, folder.file("a.mid"));
     EXPECT_EQ(r.status, kStatusSaveFailed);
-    EXPECT_EQ(r.diagnostic, "the song has no meter");
+    EXPECT_EQ(r.message, "the song has no meter");
 
     TSong oddMeter;
     oddMeter.meter().SetDivision(96);
@@ -570,7 +569,7 @@ TEST(MidiExportFailure, ASongWithoutAWritableMeterGives102AndNoFile) {
     oddMeter.meter().AddMeter(1, 3, 3); // a beat that is no note value
     const MidiExportBytes bytes = renderMidiExport(oddMeter, "x");
     EXPECT_EQ(bytes.status, kStatusSaveFailed);
-    EXPECT_EQ(bytes.diagnostic, "the meter 3/3 cannot be written");
+    EXPECT_EQ(bytes.message, "the meter 3/3 cannot be written");
     EXPECT_TRUE(bytes.bytes.empty());
     EXPECT_EQ(exportMidiFile(oddMeter, folder.file("b.mid")).status, kStatusSaveFailed);
     EXPECT_TRUE(folder.names().empty());

@@ -37,7 +37,7 @@ TEST(TSongReader, FillsHeaderMeterAndNotes) {
     t.endOfTrack();
     TSong song;
     const MidiLoadResult r = load(song, file480({t}, 0));
-    ASSERT_EQ(r.result, 0);
+    ASSERT_EQ(r.status, 0);
     EXPECT_EQ(song.format, 0);
     EXPECT_EQ(song.trackCount, 1);
     EXPECT_EQ(song.ticksPerQuarter, 480);
@@ -66,7 +66,7 @@ TEST(TSongReader, SameKeyNotesCloseFirstInFirstOut) {
     t.noteOn(0, 2, 67, 100).noteOn(100, 2, 67, 90).noteOff(100, 2, 67).noteOff(300, 2, 67);
     t.noteOff(0, 2, 50).endOfTrack(); // no such note: only the length moves
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     ASSERT_EQ(song.notes.Count(2), 2);
     EXPECT_EQ(song.notes.Note(0, 2)->duration, 200);
     EXPECT_EQ(song.notes.Note(1, 2)->duration, 400);
@@ -79,7 +79,7 @@ TEST(TSongReader, ShortestNoteFollowsShortNotes) {
     TrackBuilder t;
     t.noteOn(0, 0, 60, 100).noteOff(30, 0, 60).endOfTrack();
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     EXPECT_EQ(song.meter().shortestNote, 30);
 }
 
@@ -87,7 +87,7 @@ TEST(TSongReader, OverlongNotesHoldTheLongestDuration) {
     TrackBuilder t;
     t.noteOn(0, 0, 60, 100).noteOff(70000, 0, 60).endOfTrack();
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     EXPECT_EQ(song.notes.Note(0, 0)->duration, 65535);
     EXPECT_EQ(song.notes.length, 70000);
 }
@@ -98,7 +98,7 @@ TEST(TSongReader, NotesOnASecondChannelGiveCode89) {
     b.noteOn(0, 3, 64, 100).noteOff(100, 3, 64).endOfTrack();
     TSong song;
     const MidiLoadResult r = load(song, file480({a, b}));
-    ASSERT_EQ(r.result, 0);
+    ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.multiChannel, 89);
     // Merged in time: the channel-3 note at tick 0 comes first.
     EXPECT_EQ(r.melodyChannel, 3);
@@ -112,7 +112,7 @@ TEST(TSongReader, StoresMetaAndChannelEventsPacked) {
     t.program(0, 5, 40).controller(0, 5, 7, 99).event(0, {0xA5, 60, 33}).event(0, {0xD5, 44});
     t.pitchBend(0, 5, 8192).endOfTrack();
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     ASSERT_EQ(song.metaEvents.Count(), 3);
     EXPECT_EQ(song.metaEvents.At(0)->type, kMetaTempo);
     EXPECT_EQ(song.metaEvents.At(0)->value, 600000u);
@@ -135,7 +135,7 @@ TEST(TSongReader, TimeSignatureAtTheStartReplacesTheDefaultMeter) {
     TrackBuilder t;
     t.timeSig(0, 3, 2).noteOn(0, 0, 60, 100).noteOff(1440, 0, 60).endOfTrack();
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     ASSERT_EQ(song.meter().entryCount(), 1u);
     EXPECT_EQ(song.meter().entries()[0].numerator, 3);
     EXPECT_EQ(song.meter().entries()[0].ticksPerBar, 1440);
@@ -153,7 +153,7 @@ TEST(TSongReader, LaterTimeSignatureStartsAfterTheLastStoredBar) {
     t.timeSig(0, 3, 2); // at tick 4800, beat 3 of bar 2
     t.noteOn(960, 0, 62, 100).noteOff(1440, 0, 62).endOfTrack();
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     const TMeterMap& m = song.meter();
     ASSERT_EQ(m.entryCount(), 2u);
     // The last stored item before the signature was the note-on in bar 2.
@@ -169,7 +169,7 @@ TEST(TSongReader, AMeterStartsOnTheBarLineItStandsOn) {
     t.timeSig(0, 1, 2).noteOn(0, 0, 60, 100).noteOff(480, 0, 60);
     t.timeSig(0, 4, 2).noteOn(0, 0, 62, 100).noteOff(1920, 0, 62).endOfTrack();
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     const TMeterMap& m = song.meter();
     ASSERT_EQ(m.entryCount(), 2u);
     EXPECT_EQ(m.entries()[0].numerator, 1);
@@ -183,7 +183,7 @@ TEST(TSongReader, AMeterAfterAnEmptyBarStartsWhereItStands) {
     t.noteOn(0, 0, 60, 100).noteOff(1920, 0, 60).timeSig(1920, 3, 2);
     t.noteOn(0, 0, 62, 100).noteOff(1440, 0, 62).endOfTrack();
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     ASSERT_EQ(song.meter().entryCount(), 2u);
     EXPECT_EQ(song.meter().entries()[1].firstBar, 2);
     EXPECT_EQ(song.notes.Note(1, 0)->start, (TBarPos{2, 0, 0, 0}));
@@ -193,7 +193,7 @@ TEST(TSongReader, AMeterInsideABarStartsWithTheNextBar) {
     TrackBuilder t;
     t.noteOn(0, 0, 60, 100).noteOff(2400, 0, 60).timeSig(0, 6, 3).endOfTrack();
     TSong song;
-    ASSERT_EQ(load(song, file480({t})).result, 0);
+    ASSERT_EQ(load(song, file480({t})).status, 0);
     ASSERT_EQ(song.meter().entryCount(), 2u);
     EXPECT_EQ(song.meter().entries()[0].numerator, 4);
     EXPECT_EQ(song.meter().entries()[1].firstBar, 2);
@@ -204,11 +204,11 @@ TEST(TSongReader, UnreadableFilesGive101) {
     TSong song;
     const Bytes junk = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 7, 0, 1, 0, 96};
     const MidiLoadResult r = load(song, junk);
-    EXPECT_EQ(r.result, 101);
+    EXPECT_EQ(r.status, 101);
     EXPECT_TRUE(hasDiagnostic(r, "invalid midi version"));
 
     const MidiLoadResult missing = loadMidiFile(song, "no/such/file.mid");
-    EXPECT_EQ(missing.result, 101);
+    EXPECT_EQ(missing.status, 101);
     EXPECT_FALSE(missing.diagnostics.empty());
 }
 
@@ -228,7 +228,7 @@ TEST(TSongReader, ReadsEverySample) {
         TSong song;
         const MidiLoadResult r =
             loadMidiFile(song, std::string(KORVANTA_DATA_DIR) + "/samples/" + name + ".mid");
-        EXPECT_EQ(r.result, 0) << name;
+        EXPECT_EQ(r.status, 0) << name;
         EXPECT_TRUE(r.diagnostics.empty()) << name << ": " << r.diagnostics.front();
         EXPECT_GE(r.melodyChannel, 0) << name;
         EXPECT_GT(song.meter().barCount, 7) << name;
@@ -250,7 +250,7 @@ TEST(TSongReader, ThousandsOfTracksMergeInTimeOrder) {
         b.track(t);
     }
     TSong song;
-    ASSERT_EQ(load(song, b.bytes()).result, 0);
+    ASSERT_EQ(load(song, b.bytes()).status, 0);
     ASSERT_EQ(song.notes.Count(0), kTracks);
     for (int i = 1; i < kTracks; ++i) {
         ASSERT_LE(song.notes.StartTick(i - 1, 0), song.notes.StartTick(i, 0));

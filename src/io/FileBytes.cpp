@@ -19,20 +19,23 @@ std::string errnoText(int code) {
 
 InputFile openInputFile(const std::filesystem::path& file) {
     InputFile out;
+    const auto fail = [&out](std::string why) {
+        static_cast<Outcome&>(out) = loadFailure(std::move(why));
+    };
     // O_NONBLOCK: opening a FIFO with no writer would otherwise wait forever.
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        out.reason = errnoText(errno);
+        fail(errnoText(errno));
         return out;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        out.reason = errnoText(errno);
+        fail(errnoText(errno));
         ::close(fd);
         return out;
     }
     if (!S_ISREG(info.st_mode)) {
-        out.reason = S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "not a regular file";
+        fail(S_ISDIR(info.st_mode) ? "it is a folder, not a file" : "not a regular file");
         ::close(fd);
         return out;
     }
@@ -40,7 +43,7 @@ InputFile openInputFile(const std::filesystem::path& file) {
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     out.stream = ::fdopen(fd, "rb");
     if (!out.stream) {
-        out.reason = errnoText(errno);
+        fail(errnoText(errno));
         ::close(fd);
     }
     return out;
@@ -52,7 +55,7 @@ FileBytes readFileBytes(const std::filesystem::path& file, std::uintmax_t maxByt
     if (!input.stream) {
         out.failure = FileBytes::Failure::Open;
         out.status = kStatusLoadFailed;
-        out.message = input.reason;
+        out.message = input.message;
         return out;
     }
     struct StreamCloser {

@@ -27,10 +27,10 @@ FileBytes readFileBytes(const std::filesystem::path& file, std::uintmax_t maxByt
 
 // Opens a file from outside for reading. Only a regular file is opened: a FIFO,
 // a device or a folder is refused before anything waits on it (the open does
-// not block). On failure the stream is null and reason says why.
-struct InputFile {
+// not block). On failure (kStatusLoadFailed) the stream is null and the
+// message says why.
+struct InputFile : Outcome {
     std::FILE* stream = nullptr;
-    std::string reason;
 };
 InputFile openInputFile(const std::filesystem::path& file);
 

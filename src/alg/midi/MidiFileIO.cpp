@@ -52,7 +52,7 @@ MidiFileIO::MidiFileIO(const char* fileName, BufferMode mode, std::uint32_t buff
         // Only a regular file is read: a FIFO or a device could block for ever.
         InputFile input = openInputFile(fileName);
         m_file = input.stream;
-        reason = std::move(input.reason);
+        reason = std::move(input.message);
     }
     if (!m_file) {
         reportError("cannot open file %s: %s", m_fileName.c_str(), reason.c_str());

@@ -25,36 +25,6 @@ constexpr Entry kV7 = 0x50001;
 constexpr Entry kVI = 0x60000;
 constexpr Entry kAltII6 = 0x90003;
 
-struct ListedRow {
-    Table table;
-    int number; // 1-based, as the rows are numbered in the listing
-    std::vector<Entry> entries;
-};
-
-// Rows copied from the listing and encoded by hand.
-const std::vector<ListedRow> kListedRows = {
-    {Table::Major, 1, {0x10000, 0x50001, 0x10000}},           // I V7 I
-    {Table::Major, 8, {0x10000, 0x20101, 0x80001, 0x10000}},  // I IIm7 altI7 I
-    {Table::Major, 13, {0x10000, 0x80104, 0x20101, 0x90104}}, // I altIdim7 IIm7 altIIdim7
-    {Table::Major, 15, {0x10000, 0x90003, 0x20101, 0x50001}}, // I altII6 IIm7 V7
-    {Table::Major, 22, {0x10000, 0x60101, 0xC0101, 0x50101}}, // I VIm7 altVm7 Vm7
-    {Table::Major, 33, {0x10000, 0x70103, 0x30101, 0x60101}}, // I VIIm7b5 IIIm7 VIm7
-    {Table::Major, 36, {0x10000, 0x10001, 0x40000}},          // I I7 IV
-    {Table::Major, 42, {0x40000, 0xB0104, 0x10000}},          // IV altIVdim7 I
-    {Table::Major, 49, {0x40000, 0xD0000, 0x20001, 0x50001}}, // IV altVI II7 V7
-    {Table::Major, 53, {0x50001, 0x10001, 0x40000, 0xB0104}}, // V7 I7 IV altIVdim7
-    {Table::Major, 60, {0x50001, 0x60101, 0x70103, 0x10000}}, // V7 VIm7 VIIm7b5 I
-    {Table::Minor, 1, {0x10100, 0x50001, 0x10100}},           // Im V7 Im
-    {Table::Minor, 7, {0x10100, 0x80104, 0x20001, 0x50001}},  // Im altIdim7 II7 V7
-    {Table::Minor, 11, {0x10100, 0x50103, 0x10001, 0x40100}}, // Im Vm7b5 I7 IVm
-    {Table::Minor, 16, {0x10100, 0x80000, 0x10100}},          // Im altI Im
-    {Table::Minor, 25, {0x30000, 0x40001, 0x70000, 0x50001}}, // III IV7 VII V7
-    {Table::Minor, 27, {0x30000, 0x60000, 0x80000}},          // III VI altI
-    {Table::Minor, 37, {0x40001, 0x70000, 0x60000, 0x50001}}, // IV7 VII VI V7
-    {Table::Minor, 43, {0x50001, 0x50103, 0x10001, 0x40100}}, // V7 Vm7b5 I7 IVm
-    {Table::Minor, 54, {0x70100, 0x30001, 0x60000, 0x50001}}, // VIIm III7 VI V7
-};
-
 TEST(ProgressionTables, HaveSixtyMajorAndFiftyFourMinorRows) {
     EXPECT_EQ(rows(Table::Major).size(), 60u);
     EXPECT_EQ(rows(Table::Minor).size(), 54u);
@@ -89,16 +59,6 @@ TEST(ProgressionTables, HaveNoRowTwice) {
             const std::vector<Entry> chords(row.chords().begin(), row.chords().end());
             EXPECT_TRUE(seen.insert(chords).second) << "repeated row starting " << chords[0];
         }
-    }
-}
-
-TEST(ProgressionTables, MatchTheListingAtSampledRows) {
-    for (const ListedRow& listed : kListedRows) {
-        SCOPED_TRACE(testing::Message() << (listed.table == Table::Major ? "major" : "minor")
-                                        << " row " << listed.number);
-        const Row& row = rows(listed.table)[static_cast<std::size_t>(listed.number - 1)];
-        const std::vector<Entry> chords(row.chords().begin(), row.chords().end());
-        EXPECT_EQ(chords, listed.entries);
     }
 }
 

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     googletest libgtest-dev libgmock-dev
     libbenchmark-dev
     libsmf-dev

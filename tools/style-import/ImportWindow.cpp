@@ -134,8 +134,6 @@ ImportWindow::ImportWindow(const QString& folder, QWidget* parent) : QWidget(par
     layout->addLayout(bottom);
     resize(760, 620);
 
-    m_notifier = [this](const QString& text) { QMessageBox::warning(this, windowTitle(), text); };
-
     fillInstruments();
     rebuildMeterBoxes({});
     updateOctaveHint();
@@ -157,8 +155,33 @@ ImportWindow::ImportWindow(const QString& folder, QWidget* parent) : QWidget(par
     refresh();
 }
 
-void ImportWindow::setErrorNotifier(std::function<void(const QString&)> notifier) {
-    m_notifier = std::move(notifier);
+namespace {
+
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+void ImportWindow::BoxSink::error(std::string_view text, std::string_view caption) {
+    QMessageBox::critical(&m_owner, qText(caption), qText(text));
+}
+
+void ImportWindow::BoxSink::warning(std::string_view text, std::string_view caption) {
+    QMessageBox::warning(&m_owner, qText(caption), qText(text));
+}
+
+MessageAnswer ImportWindow::BoxSink::confirm(std::string_view text, std::string_view caption) {
+    const auto button = QMessageBox::question(
+        &m_owner, qText(caption), qText(text),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+    return button == QMessageBox::Yes  ? MessageAnswer::Yes
+           : button == QMessageBox::No ? MessageAnswer::No
+                                       : MessageAnswer::Cancel;
+}
+
+void ImportWindow::BoxSink::info(std::string_view text, std::string_view caption) {
+    QMessageBox::information(&m_owner, qText(caption), qText(text));
 }
 
 QString ImportWindow::statusText() const {
@@ -168,7 +191,7 @@ QString ImportWindow::statusText() const {
 void ImportWindow::report(const QString& text, bool error) {
     m_status->setText(text);
     m_status->setStyleSheet(error ? "color: #b00020;" : QString());
-    if (error && m_notifier) m_notifier(text);
+    if (error) m_messages->warning(text.toStdString(), windowTitle().toStdString());
 }
 
 void ImportWindow::chooseFolder() {

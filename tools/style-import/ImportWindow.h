@@ -6,6 +6,7 @@
 // only gathers the choices and shows the results.
 
 #include "PatternImport.h"
+#include "messages/MessageSink.h"
 
 #include <QWidget>
 #include <functional>
@@ -37,8 +38,9 @@ public:
 
     QString statusText() const;
     const Conversion& conversion() const { return m_conversion; }
-    // Errors are also shown in a message box; tests replace it.
-    void setErrorNotifier(std::function<void(const QString&)> notifier);
+    // Errors are also shown as messages: in a message box unless another sink
+    // (a test's) is given; the sink must outlive the window.
+    void setMessageSink(MessageSink& sink) { m_messages = &sink; }
 
     // The meters offered as check boxes besides the pattern's own.
     static const std::vector<Meter>& offeredMeters();
@@ -72,7 +74,20 @@ private:
 
     std::optional<PatternSource> m_source;
     Conversion m_conversion;
-    std::function<void(const QString&)> m_notifier;
+    // Shows errors in a warning box over this window.
+    class BoxSink final : public MessageSink {
+    public:
+        explicit BoxSink(QWidget& owner) : m_owner(owner) {}
+        void error(std::string_view text, std::string_view caption) override;
+        void warning(std::string_view text, std::string_view caption) override;
+        MessageAnswer confirm(std::string_view text, std::string_view caption) override;
+        void info(std::string_view text, std::string_view caption) override;
+
+    private:
+        QWidget& m_owner;
+    };
+    BoxSink m_boxSink{*this};
+    MessageSink* m_messages = &m_boxSink;
     bool m_filling = false; // choices are being set from a source: no refresh per widget
 };
 

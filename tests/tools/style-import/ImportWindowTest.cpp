@@ -4,6 +4,7 @@
 #include "styles/StyleFiles.h"
 #include "styles/StyleLibrary.h"
 #include "styles/StyleMaster.h"
+#include "support/FakeMessageSink.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,7 +45,7 @@ protected:
         ensureApplication();
         std::filesystem::create_directories(m_dir / "Styles");
         m_window = std::make_unique<ImportWindow>(QString::fromStdString(folder().string()));
-        m_window->setErrorNotifier([this](const QString& text) { m_errors << text; });
+        m_window->setMessageSink(m_messages);
     }
 
     std::filesystem::path folder() const { return m_dir / "Styles"; }
@@ -64,7 +65,16 @@ protected:
 
     ScratchFolder m_dir;
     std::unique_ptr<ImportWindow> m_window;
-    QStringList m_errors;
+    FakeMessageSink m_messages;
+    // The texts of the warnings the window showed.
+    QStringList errors() const {
+        QStringList texts;
+        for (const FakeMessageSink::Message& m : m_messages.messages()) {
+            EXPECT_EQ(m.kind, FakeMessageSink::Kind::Warning);
+            texts << QString::fromStdString(m.text);
+        }
+        return texts;
+    }
 };
 
 // Channel 1: C2 and E3; channel 3: D3 (left out) and G2.
@@ -121,7 +131,7 @@ TEST_F(StyleImportWindow, WritesTheStyleIntoTheLibrary) {
     child<QComboBox>("group")->setCurrentIndex(1);
     child<QSpinBox>("octave")->setValue(5);
     ASSERT_TRUE(m_window->writeStyle()) << m_window->statusText().toStdString();
-    EXPECT_TRUE(m_errors.isEmpty());
+    EXPECT_TRUE(errors().isEmpty());
     EXPECT_TRUE(m_window->statusText().contains("Strum.stt: 3 events, 1 bar, meters 4/4, group 1"))
         << m_window->statusText().toStdString();
     const auto list = readStyleList(folder() / "styles.lst", 7);
@@ -133,8 +143,8 @@ TEST_F(StyleImportWindow, WritesTheStyleIntoTheLibrary) {
 
     // The same name again is refused, and said so.
     EXPECT_FALSE(m_window->writeStyle());
-    ASSERT_EQ(m_errors.size(), 1);
-    EXPECT_TRUE(m_errors[0].contains("already in group 1"));
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains("already in group 1"));
 }
 
 TEST_F(StyleImportWindow, NeverWritesOverABrokenList) {
@@ -142,9 +152,9 @@ TEST_F(StyleImportWindow, NeverWritesOverABrokenList) {
     const std::string broken = "not a list at all";
     writeFile(folder() / "styles.lst", broken);
     EXPECT_FALSE(m_window->writeStyle());
-    ASSERT_EQ(m_errors.size(), 1);
-    EXPECT_TRUE(m_errors[0].contains("cannot be read"));
-    EXPECT_EQ(m_window->statusText(), m_errors[0]);
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].contains("cannot be read"));
+    EXPECT_EQ(m_window->statusText(), errors()[0]);
     EXPECT_EQ(readFile(folder() / "styles.lst"), broken);
     EXPECT_FALSE(std::filesystem::exists(folder() / "pattern.stt"));
 }
@@ -166,9 +176,9 @@ TEST_F(StyleImportWindow, SaysWhyTheLibraryCannotBeLocked) {
     ASSERT_TRUE(load("pattern.mid", twoChannelMidi()));
     std::filesystem::create_directory(folder() / "styles.lst");
     EXPECT_FALSE(m_window->writeStyle());
-    ASSERT_EQ(m_errors.size(), 1);
-    EXPECT_TRUE(m_errors[0].startsWith("cannot lock the style list ")) << m_errors[0].toStdString();
-    EXPECT_TRUE(m_errors[0].contains("Is a directory")) << m_errors[0].toStdString();
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].startsWith("cannot lock the style list ")) << errors()[0].toStdString();
+    EXPECT_TRUE(errors()[0].contains("Is a directory")) << errors()[0].toStdString();
     EXPECT_FALSE(std::filesystem::exists(folder() / "pattern.stt"));
 }
 
@@ -198,7 +208,7 @@ TEST_F(StyleImportWindow, ShowsInstrumentNamesAndReportsUnreadableFiles) {
     EXPECT_EQ(program->itemText(2), "2");
 
     EXPECT_FALSE(load("junk.mid", Bytes{'j', 'u', 'n', 'k'}));
-    ASSERT_EQ(m_errors.size(), 1);
-    EXPECT_TRUE(m_errors[0].startsWith("junk.mid: not a readable MIDI file"))
-        << m_errors[0].toStdString();
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors()[0].startsWith("junk.mid: not a readable MIDI file"))
+        << errors()[0].toStdString();
 }

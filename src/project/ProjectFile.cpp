@@ -658,13 +658,13 @@ void Writer::writeMeter() {
 }
 
 ProjectResult loadFailed(const std::filesystem::path& name, const std::string& why) {
-    return {kStatusLoadFailed,
-            "The project " + name.filename().string() + " cannot be opened: " + why + "."};
+    return loadFailure("The project " + name.filename().string() + " cannot be opened: " + why +
+                       ".");
 }
 
 ProjectResult saveFailed(const std::filesystem::path& name, const std::string& why) {
-    return {kStatusSaveFailed,
-            "The project " + name.filename().string() + " could not be saved: " + why + "."};
+    return saveFailure("The project " + name.filename().string() + " could not be saved: " + why +
+                       ".");
 }
 
 } // namespace

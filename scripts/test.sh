@@ -3,8 +3,8 @@
 # the unit and end-to-end tests in an optimised build and again under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the playback and session tests
 # under ThreadSanitizer, a build of the benchmarks (not run), then each fuzz
-# target for a short while (FUZZ_SECONDS, default 30). Ends with one line
-# counting the tests of the three runs.
+# target for a short while (FUZZ_SECONDS, default 30). The builds treat
+# warnings as errors. Ends with one line counting the tests of the three runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

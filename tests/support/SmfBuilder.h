@@ -145,7 +145,8 @@ public:
         return raw(body);
     }
     SmfBuilder& chunkHeader(std::string_view id, std::uint32_t length) {
-        for (const char c : id) m_bytes.push_back(static_cast<std::uint8_t>(c));
+        for (const char c : id)
+            m_bytes.push_back(static_cast<std::uint8_t>(c));
         appendBigEndian(m_bytes, length, 4);
         return *this;
     }

@@ -1,6 +1,7 @@
 #include "OutputCheck.h"
 
 #include "alg/song/MidiExport.h"
+#include "session/TuneSession.h"
 
 #include <cctype>
 #include <cerrno>
@@ -22,13 +23,6 @@ fs::path resolved(const fs::path& path) {
 
 std::string quoted(const fs::path& path) {
     return "'" + path.string() + "'";
-}
-
-bool isProjectName(const fs::path& path) {
-    std::string ext = path.extension().string();
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".kvt";
 }
 
 struct NamedOutput {
@@ -99,8 +93,8 @@ std::string outputConflict(const std::vector<PlannedOutputs>& plan) {
         for (std::size_t j = 0; j < plan.size(); ++j) {
             // A project saved back over the project it was read from is the
             // in-place save; every other output over an input would lose it.
-            const bool inPlace =
-                o.input == j && o.path == &plan[j].project && isProjectName(plan[j].input);
+            const bool inPlace = o.input == j && o.path == &plan[j].project &&
+                                 songKindOf(plan[j].input.string()) == SongKind::Project;
             if (!inPlace && samePlace(*o.path, plan[j].input))
                 return std::string(o.role) + " of " + quoted(plan[o.input].input) +
                        " would replace the input " + quoted(plan[j].input);

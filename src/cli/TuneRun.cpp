@@ -11,13 +11,6 @@ namespace korvanta::cli {
 
 namespace {
 
-std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
-
 std::string channelList(const std::vector<ChannelOption>& channels) {
     std::string text;
     for (const ChannelOption& c : channels) {
@@ -131,7 +124,7 @@ TuneRun runTune(const CliCommand& cmd, TuneSession& session, CliQuestions& quest
                 const std::string& path, std::ostream& warn) {
     TuneRun run;
     run.path = path;
-    run.kind = lowerExtension(path) == ".kvt" ? TuneKind::Project : TuneKind::Midi;
+    run.kind = songKindOf(path) == SongKind::Project ? TuneKind::Project : TuneKind::Midi;
     if (!openTune(run, cmd, session, questions, warn)) return run;
 
     // A project keeps its stored chords unless asked to harmonize afresh.

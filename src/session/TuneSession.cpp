@@ -18,7 +18,9 @@ constexpr std::uint8_t kVolumeController = 7;
 constexpr int kChannelEvents = 1;          // the song's channel event list
 constexpr std::uint8_t kNeedsCreation = 7; // a key by hand, settings, a new melody
 
-SongKind kindOf(const std::string& path) {
+} // namespace
+
+SongKind songKindOf(const std::string& path) {
     std::string ext = std::filesystem::path(path).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -26,6 +28,8 @@ SongKind kindOf(const std::string& path) {
     if (ext == ".kvt") return SongKind::Project;
     return SongKind::None;
 }
+
+namespace {
 
 SessionResult refused(Refusal why) {
     SessionResult result;
@@ -198,7 +202,7 @@ SessionResult TuneSession::open(const std::string& path) {
     SessionResult result = close(true);
     if (result.refusal != Refusal::None) return result;
 
-    const SongKind kind = kindOf(path);
+    const SongKind kind = songKindOf(path);
     if (kind == SongKind::None) {
         result.status = kStatusLoadFailed;
         addMessage(result, unknownFileTypeMessage(path));

@@ -89,6 +89,9 @@ struct SessionResult {
 // Which file a song came from.
 enum class SongKind { None, Midi, Project };
 
+// What a file is by its extension (".mid", ".kvt", any case); None for anything else.
+SongKind songKindOf(const std::string& path);
+
 // The key box: Auto, the file's key signature (the command line's --key file),
 // or a key index 0-23.
 constexpr int kKeyAuto = -1;

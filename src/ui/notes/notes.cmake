@@ -1,0 +1,3 @@
+# Sources of the notes view, relative to src/ui.
+set(KORVANTA_UI_NOTES_SOURCES
+)

@@ -1,0 +1,3 @@
+# Tests of the notes view, relative to tests/ui.
+set(KORVANTA_UI_NOTES_TESTS
+)

@@ -11,6 +11,7 @@
 #include "project/ProjectFile.h"
 #include "styles/StyleMaster.h"
 
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <utility>
@@ -168,6 +169,8 @@ Status ChordMaster::saveProjectFile(const std::string& fileName) {
         if (result.ok()) m_status = kStatusOk;
     } catch (const std::bad_alloc&) {
         m_status = kStatusSaveFailed;
+        m_projectMessage = "The project " + std::filesystem::path(fileName).filename().string() +
+                           " could not be saved: out of memory.";
     }
     return m_status;
 }

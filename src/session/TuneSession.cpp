@@ -29,6 +29,23 @@ SongKind songKindOf(const std::string& path) {
     return SongKind::None;
 }
 
+std::string projectPathBeside(const std::string& path) {
+    std::filesystem::path p(path);
+    if (songKindOf(path) == SongKind::Project) return path;
+    if (p.filename().empty()) return path + ".kvt";
+    p.replace_extension(".kvt");
+    return p.string();
+}
+
+std::string suggestedSaveName(const std::string& path) {
+    const std::string name = std::filesystem::path(path).filename().string();
+    return name.substr(0, name.find('.'));
+}
+
+std::string withDefaultExtension(const std::string& path, const std::string& defaultExtension) {
+    return std::filesystem::path(path).has_extension() ? path : path + defaultExtension;
+}
+
 namespace {
 
 SessionResult refused(Refusal why) {
@@ -93,15 +110,12 @@ SessionResult TuneSession::promptToSave() {
     const MessageAnswer answer = m_questions.saveChanges(" Save changes to " + m_path + "?");
     if (answer == MessageAnswer::Cancel) return refused(Refusal::Cancelled);
     if (answer == MessageAnswer::No) return {};
-    std::string target = m_path;
-    if (m_neverSaved || m_kind != SongKind::Project) {
-        const std::string stem = std::filesystem::path(m_path).filename().string();
-        const std::optional<std::string> chosen =
-            m_questions.projectPathForSave(stem.substr(0, stem.find('.')));
-        if (!chosen) return refused(Refusal::Cancelled);
-        target = *chosen;
-    }
-    SessionResult saved = saveProject(target);
+    // Yes always asks where, even for a song that has a project file.
+    const std::optional<std::string> chosen =
+        m_questions.projectPathForSave(suggestedSaveName(m_path));
+    // Cancelling the dialog after Yes keeps the work: it is no "No".
+    if (!chosen || chosen->empty()) return refused(Refusal::Cancelled);
+    SessionResult saved = saveProject(withDefaultExtension(*chosen, ".kvt"));
     if (!saved.ok()) saved.refusal = Refusal::Cancelled; // keep the song when its save failed
     return saved;
 }
@@ -448,7 +462,11 @@ SessionResult TuneSession::saveProject(const std::string& path) {
     m_path = path;
     m_kind = SongKind::Project;
     m_neverSaved = false;
+    // What is written is saved: a later close has nothing to ask about. The
+    // new-melody mark stays, as creating the accompaniment still needs it.
+    songRef().SetFlags(SongChange::kUnsavedMask, false);
     result.changes = SessionChange::Saved;
+    result.savedTo = path;
     return result;
 }
 

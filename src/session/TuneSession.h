@@ -79,6 +79,9 @@ struct SessionResult {
     SessionChanges changes;
     std::vector<Message> messages; // to show, in order
     Refusal refusal = Refusal::None;
+    // The project file written, when the operation saved the song (a save, or
+    // a save prompt answered Yes); empty otherwise.
+    std::string savedTo;
 
     // The operation did what it was asked (a warning may come with it).
     bool ok() const {
@@ -91,6 +94,16 @@ enum class SongKind { None, Midi, Project };
 
 // What a file is by its extension (".mid", ".kvt", any case); None for anything else.
 SongKind songKindOf(const std::string& path);
+
+// Where "Save" writes a song that came from path: path itself when it names a
+// project (".kvt", any case), else path with its last extension replaced by
+// ".kvt" (or ".kvt" added), so "a.b.mid" saves as "a.b.kvt".
+std::string projectPathBeside(const std::string& path);
+// The file name offered in a save dialog for path: its name without folder,
+// cut before the first ".".
+std::string suggestedSaveName(const std::string& path);
+// A chosen file name gets defaultExtension (".kvt", ".mid") when it has none.
+std::string withDefaultExtension(const std::string& path, const std::string& defaultExtension);
 
 // The key box: Auto, the file's key signature (the command line's --key file),
 // or a key index 0-23.
@@ -111,8 +124,9 @@ public:
     // MIDI file (.mid) or a project (.kvt). Several melody channels are asked
     // about; a key that cannot be recognized is a warning and the song stays.
     SessionResult open(const std::string& path);
-    // Closes the song; with offerSave, unsaved changes are asked about first
-    // and Cancel keeps the song open.
+    // Closes the song; with offerSave, unsaved changes are asked about first:
+    // Yes asks where to save (always) and saves, No drops them, Cancel (or
+    // cancelling the save dialog, or a failed save) keeps the song open.
     SessionResult close(bool offerSave);
 
     // --- Harmony ------------------------------------------------------------
@@ -152,6 +166,9 @@ public:
 
     // --- Files ----------------------------------------------------------------
 
+    // Writes the project; on success the song's unsaved changes are cleared
+    // and path becomes the song's file. A failure leaves everything as it was
+    // and says which file and why.
     SessionResult saveProject(const std::string& path);
     SessionResult exportMidi(const std::string& path);
 

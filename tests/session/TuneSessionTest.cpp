@@ -190,6 +190,62 @@ TEST_F(TuneSessionTest, ClosingAsksToSaveAndCancelKeepsTheSong) {
     EXPECT_FALSE(session.hasSong());
 }
 
+TEST_F(TuneSessionTest, SaveTargetsKeepOtherFilesApart) {
+    EXPECT_EQ(projectPathBeside("/songs/a.b.kvt"), "/songs/a.b.kvt");
+    EXPECT_EQ(projectPathBeside("/songs/a.b.KVT"), "/songs/a.b.KVT");
+    EXPECT_EQ(projectPathBeside("/songs/a.b.mid"), "/songs/a.b.kvt");
+    EXPECT_EQ(projectPathBeside("/songs/tune"), "/songs/tune.kvt");
+    EXPECT_EQ(suggestedSaveName("/songs/a.b.mid"), "a");
+    EXPECT_EQ(withDefaultExtension("/songs/x", ".mid"), "/songs/x.mid");
+    EXPECT_EQ(withDefaultExtension("/songs/x.kvt", ".mid"), "/songs/x.kvt");
+}
+
+TEST_F(TuneSessionTest, ASavedSongHasNothingLeftToAskAbout) {
+    openAndCreate("greensleeves.mid");
+    ASSERT_TRUE(session.unsavedChanges());
+    const std::string project = (scratch / "green.kvt").string();
+    const SessionResult saved = session.saveProject(project);
+    ASSERT_TRUE(saved.ok());
+    EXPECT_EQ(saved.savedTo, project);
+    EXPECT_FALSE(session.unsavedChanges());
+    questions.asked.clear();
+    ASSERT_TRUE(session.close(true).ok());
+    EXPECT_TRUE(questions.asked.empty());
+}
+
+TEST_F(TuneSessionTest, YesThenCancellingTheSaveDialogKeepsTheSong) {
+    openAndCreate("greensleeves.mid");
+    questions.saveAnswer = MessageAnswer::Yes;
+    questions.savePath.reset();
+    EXPECT_EQ(session.close(true).refusal, Refusal::Cancelled);
+    EXPECT_TRUE(session.hasSong());
+    EXPECT_TRUE(session.unsavedChanges());
+}
+
+TEST_F(TuneSessionTest, YesAlwaysAsksWhereAndAFailedSaveKeepsTheSong) {
+    openAndCreate("greensleeves.mid");
+    const std::string project = (scratch / "green.kvt").string();
+    ASSERT_TRUE(session.saveProject(project).ok());
+    session.setVolume(1, 50); // a change to save
+    ASSERT_TRUE(session.unsavedChanges());
+    questions.saveAnswer = MessageAnswer::Yes;
+    questions.savePath = (scratch / "no-such-folder" / "green").string();
+    const SessionResult failed = session.close(true);
+    EXPECT_EQ(questions.asked.back(), "save as green");
+    EXPECT_EQ(failed.refusal, Refusal::Cancelled);
+    ASSERT_FALSE(failed.messages.empty());
+    EXPECT_NE(failed.messages.front().text.find("green.kvt"), std::string::npos);
+    EXPECT_TRUE(session.hasSong());
+    EXPECT_EQ(session.path(), project);
+
+    // A name without extension is saved as a project.
+    questions.savePath = (scratch / "again").string();
+    const SessionResult ok = session.close(true);
+    ASSERT_TRUE(ok.ok());
+    EXPECT_EQ(ok.savedTo, (scratch / "again.kvt").string());
+    EXPECT_TRUE(fs::exists(scratch / "again.kvt"));
+}
+
 TEST_F(TuneSessionTest, AHarmonizedProjectOpensWithItsStyleOnAndNothingToSave) {
     openAndCreate("greensleeves.mid");
     const std::string project = (scratch / "green.kvt").string();

@@ -95,7 +95,7 @@ loopRange(const CliCommand& cmd, const TSong& song, std::ostream& err) {
     const std::string* texts[2] = {&cmd.loopFrom, &cmd.loopTo};
     for (int i = 0; i < 2; ++i) {
         const std::optional<PositionParts> parts = parsePositionText(*texts[i]);
-        const std::optional<std::int32_t> t =
+        const std::optional<std::int64_t> t =
             parts ? positionTicks(song.meter(), song.barCount, song.notes.length, parts->bar,
                                   parts->beat, parts->tick)
                   : std::nullopt;
@@ -103,7 +103,7 @@ loopRange(const CliCommand& cmd, const TSong& song, std::ostream& err) {
             err << "korvanta-cli: --loop: '" << *texts[i] << "' is no position in this song\n";
             return std::nullopt;
         }
-        ticks[i] = *t;
+        ticks[i] = saturateTicks(*t);
     }
     if (ticks[0] > ticks[1]) std::swap(ticks[0], ticks[1]);
     if (ticks[0] == ticks[1] || ticks[0] >= song.notes.length) {

@@ -567,3 +567,54 @@ TEST_F(NotesViewTest, NotesArePaintedTealOnWhite) {
     EXPECT_EQ(image.pixelColor(NotesView::rollLeft() + 10, y + 4 - 16), QColor(Qt::white));
     EXPECT_EQ(image.pixelColor(NotesView::rollLeft() + 60, 4), QColor(210, 193, 174));
 }
+
+// ---- keyboard and wheel ----
+
+TEST_F(NotesViewTest, KeysScrollByBeatsScreensAndRows) {
+    const auto song = makeSong(200);
+    load(song.get());
+    QTest::keyClick(&view, Qt::Key_Right);
+    EXPECT_EQ(view.headerOffset(), 30);
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    EXPECT_EQ(view.headerOffset(), 30 + view.rollWidth() / 30 * 30);
+    QTest::keyClick(&view, Qt::Key_Home);
+    EXPECT_EQ(view.headerOffset(), 0);
+    QTest::keyClick(&view, Qt::Key_End);
+    EXPECT_EQ(view.headerOffset(), view.horizontalScrollBar()->maximum() * 30);
+    const int row = view.verticalScrollBar()->value();
+    QTest::keyClick(&view, Qt::Key_Up);
+    EXPECT_EQ(view.verticalScrollBar()->value(), row - 1);
+    QTest::keyClick(&view, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_GT(view.zoom(), 1.0);
+    EXPECT_GT(view.pixelsPerBeat(), 30);
+}
+
+TEST_F(NotesViewTest, TheWheelScrollsRowsAndZoomsWithControl) {
+    const auto song = makeSong(200);
+    load(song.get());
+    const int row = view.verticalScrollBar()->value();
+    const QPoint at = roll(600);
+    QWheelEvent down(at, view.viewport()->mapToGlobal(at), {}, {0, -240}, Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view.viewport(), &down);
+    EXPECT_EQ(view.verticalScrollBar()->value(), row + 2);
+
+    const std::int64_t tickUnderMouse = view.tickAtX(600);
+    QWheelEvent zoomIn(at, view.viewport()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton,
+                       Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view.viewport(), &zoomIn);
+    EXPECT_GT(view.zoom(), 1.0);
+    EXPECT_NEAR(view.tickAtX(600 + view.headerOffset()), tickUnderMouse, 1920 / 30);
+}
+
+TEST_F(NotesViewTest, ZoomKeepsMarksAndLoopOnTheirTicks) {
+    const auto song = makeSong(100);
+    load(song.get());
+    view.insertMarkAt(360);
+    drag(240, 480);
+    view.setZoom(2);
+    EXPECT_EQ(view.markXs(), (std::vector<int>{720}));
+    EXPECT_EQ(view.loopFromX(), 480);
+    EXPECT_EQ(view.loopToX(), 960);
+    EXPECT_EQ(view.loopFromTick(), 2 * 1920);
+}

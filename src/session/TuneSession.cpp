@@ -105,7 +105,8 @@ void TuneSession::forgetSong() {
 
 // --- Songs in and out --------------------------------------------------------
 
-SessionResult TuneSession::promptToSave() {
+SessionResult TuneSession::offerToSave() {
+    if (m_playing) return refused(Refusal::Playing);
     if (!unsavedChanges()) return {};
     const MessageAnswer answer = m_questions.saveChanges(" Save changes to " + m_path + "?");
     if (answer == MessageAnswer::Cancel) return refused(Refusal::Cancelled);
@@ -128,7 +129,7 @@ SessionResult TuneSession::close(bool offerSave) {
     }
     SessionResult result;
     if (offerSave) {
-        result = promptToSave();
+        result = offerToSave();
         if (result.refusal != Refusal::None) return result;
     }
     for (int part = 0; part < ChannelMixState::kPartCount; ++part)
@@ -269,7 +270,7 @@ SessionResult TuneSession::createAccompaniment(bool evenUnchanged) {
     TSong& s = songRef();
     if (!evenUnchanged && (s.changes & kNeedsCreation) == 0) return refused(Refusal::NothingToDo);
     if (!s.TestFlags(SongChange::kNewMelody)) {
-        SessionResult saved = promptToSave();
+        SessionResult saved = offerToSave();
         if (saved.refusal != Refusal::None) return saved;
         result.messages = std::move(saved.messages);
         result.changes |= saved.changes;

@@ -128,6 +128,10 @@ public:
     // Yes asks where to save (always) and saves, No drops them, Cancel (or
     // cancelling the save dialog, or a failed save) keeps the song open.
     SessionResult close(bool offerSave);
+    // The save prompt alone: asks about unsaved changes as close(true) does
+    // and saves on Yes; Refusal::Cancelled when the song is to stay open.
+    // Nothing happens without unsaved changes.
+    SessionResult offerToSave();
 
     // --- Harmony ------------------------------------------------------------
 
@@ -189,7 +193,11 @@ public:
     bool styleOn() const { return m_styleOn; }
     std::int32_t lastChosenStyle() const { return m_lastChosenStyle; }
     const HarmonySettings& settings() const { return m_settings; }
+    // The settings the program starts with (read from the settings store).
+    void setSettings(const HarmonySettings& settings) { m_settings = settings; }
     const ChannelMixState& mix() const { return m_mix; }
+    // The mixer state a player reads while it plays (its fields are atomics).
+    ChannelMixState& mixForPlayer() { return m_mix; }
     const TSong* song() const { return hasSong() ? m_master->song() : nullptr; }
     const ChordMaster* master() const { return m_master.get(); }
     // For readers that need the song itself (rendering, the command line's
@@ -214,7 +222,6 @@ private:
     void startMix();
     void settleStyleAfterCreation(SessionResult& result);
     void writeProgram(int part, int program);
-    SessionResult promptToSave();
     TSong& songRef() { return *m_master->song(); }
 
     TuneQuestions& m_questions;

@@ -1,0 +1,322 @@
+// The main window: creation, start-up, shutdown, drops and the play timer.
+
+#include "ui/TfMain.h"
+
+#include "ui/FileDialogs.h"
+#include "ui/TfMainControls.h"
+#include "ui/TfSetChn.h"
+#include "ui/notes/NotesView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QUrl>
+
+namespace korvanta::ui {
+
+namespace {
+
+constexpr const char* kSetupAgain = "Please run setup again";
+
+ChannelChooser defaultChooser(ChannelChooser chooser) {
+    if (chooser) return chooser;
+    return [](const std::vector<ChannelOption>& channels, const PatchNames& names,
+              QWidget* parent) { return TfSetChn::choose(channels, names, parent); };
+}
+
+// The one local song file a drop carries, or an empty text.
+QString droppedSong(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().constFirst();
+    if (!url.isLocalFile()) return {};
+    const QString path = url.toLocalFile();
+    return songKindOf(path.toStdString()) == SongKind::None ? QString() : path;
+}
+
+} // namespace
+
+TfMain::TfMain(MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent), m_services(std::move(services)), m_messages(*m_services.messages),
+      m_dialogs(*m_services.dialogs),
+      m_questions(m_messages, m_dialogs, defaultChooser(m_services.chooseChannel), m_patchNames,
+                  this),
+      m_session(m_questions, &m_styles), m_c(std::make_unique<Controls>()) {
+    buildWindow();
+    m_playTimer.setInterval(kIdleTimerMs);
+    connect(&m_playTimer, &QTimer::timeout, this, &TfMain::onPlayTimer);
+    connect(this, &TfMain::playEnded, this, &TfMain::onPlayEnded, Qt::QueuedConnection);
+    connect(
+        this, &TfMain::playFailed, this,
+        [this](const QString& caption, const QString& text) {
+            m_messages.error(text.toStdString(), caption.toStdString());
+        },
+        Qt::QueuedConnection);
+
+    Controls& c = *m_c;
+    connect(c.mnFOpen, &QAction::triggered, this, [this] { OpenSong({}, OpenOrigin::Dialog); });
+    connect(c.tb_Open, &QToolButton::clicked, this, [this] { OpenSong({}, OpenOrigin::Dialog); });
+    auto close = [this] {
+        if (CloseSong(true)) SetCommandState(kEmptyWindow);
+    };
+    connect(c.mnFClose, &QAction::triggered, this, close);
+    connect(c.tb_Close, &QAction::triggered, this, close);
+    connect(c.mnFSave, &QAction::triggered, this, [this] { SaveSong(SaveMode::Save); });
+    connect(c.tb_Save, &QAction::triggered, this, [this] { SaveSong(SaveMode::Save); });
+    connect(c.mnFSaveAs, &QAction::triggered, this, [this] { SaveSong(SaveMode::SaveAs); });
+    connect(c.mnFExport, &QAction::triggered, this, [this] { SaveSong(SaveMode::Export); });
+    connect(c.tb_Export, &QAction::triggered, this, [this] { SaveSong(SaveMode::Export); });
+    connect(c.mnFExit, &QAction::triggered, this, [this] { this->close(); });
+    connect(c.mnMidiSamples, &QAction::triggered, this, [this] {
+        // The open dialog in the samples folder.
+        if (!CloseSong(true)) return;
+        const QString path = m_dialogs.openFileName(
+            this, m_folders.installPath + QStringLiteral("samples"), kOpenSongFilter);
+        if (!path.isEmpty()) OpenSong(path, OpenOrigin::RecentFiles);
+    });
+
+    connect(c.trb_VMel, &QSlider::valueChanged, this,
+            [this](int v) { onVolumeSlider(kMelodyList, v); });
+    connect(c.trb_VChr, &QSlider::valueChanged, this,
+            [this](int v) { onVolumeSlider(kChordList, v); });
+    connect(c.chb_MelOff, &QPushButton::toggled, this,
+            [this](bool on) { m_session.setMuted(kMelodyList, on); });
+    connect(c.chb_ChrOff, &QPushButton::toggled, this,
+            [this](bool on) { m_session.setMuted(kChordList, on); });
+    connect(c.sb_Tempo, &QScrollBar::valueChanged, this,
+            [this](int bpm) { m_c->t_Tempo->setText(QString::number(bpm)); });
+
+    connect(c.b_Play, &QPushButton::clicked, this, &TfMain::play);
+    connect(c.b_Stop, &QPushButton::clicked, this, &TfMain::stopPlay);
+    connect(c.b_Back, &QPushButton::clicked, this, [this] { m_notes->goPrevious(); });
+    connect(c.b_Forw, &QPushButton::clicked, this, [this] { m_notes->goNext(); });
+    connect(c.b_Mark, &QPushButton::clicked, this, [this] { m_notes->insertMark(); });
+    for (QLineEdit* e : {c.me_From, c.me_To})
+        connect(e, &QLineEdit::returnPressed, this, [this] { m_notes->setLoopFromTexts(); });
+
+    NotesStatusControls status;
+    status.pitch = c.l_MelNt;
+    status.position = c.l_MelPos;
+    status.loopFrom = c.me_From;
+    status.loopTo = c.me_To;
+    status.fromTo = c.me_FromTo;
+    status.loopButton = c.b_Play2;
+    status.status = c.stbStatus;
+    m_notes->attach(status);
+
+    SetCommandState(kNoSongCommands);
+    resetDisplays();
+    rebuildRecentMenu();
+}
+
+TfMain::~TfMain() {
+    // The player's thread may still read the song: stop it before anything goes.
+    if (m_player) m_player->stop();
+    detachSong();
+}
+
+// --- Start-up -------------------------------------------------------------------
+
+bool TfMain::readSettings() {
+    m_store = std::make_unique<SettingsStore>(m_services.settings, m_messages);
+    if (!m_store->baseExists()) return false;
+    QStringList files;
+    int maxCount = SettingsStore::kSetupMaxNumberFiles;
+    if (m_store->readRecentFiles(files, maxCount)) {
+        m_recent.setMaximum(maxCount);
+        for (const QString& f : files)
+            m_recent.appendStored(f);
+    }
+    WindowPlacement placement;
+    if (m_store->readPlacement(placement)) {
+        m_placement = placement;
+        restorePlacement();
+    }
+    HarmonySettings settings = m_session.settings();
+    if (m_store->readSettings(settings)) m_session.setSettings(settings);
+    m_store->readPaths(m_folders);
+    m_store->readBrowser(m_browserProgram, m_siteUrl);
+    return true;
+}
+
+void TfMain::restorePlacement() {
+    if (m_placement.width <= 0 || m_placement.height <= 0) return;
+    QRect wanted(m_placement.left, m_placement.top, m_placement.width, m_placement.height);
+    wanted.setSize(wanted.size().expandedTo(minimumSize()));
+    // A window stored on a screen that is gone comes back on the primary one.
+    bool visible = false;
+    for (const QScreen* screen : QApplication::screens())
+        visible = visible || screen->availableGeometry().intersects(wanted);
+    if (!visible) {
+        if (const QScreen* screen = QApplication::primaryScreen())
+            wanted.moveCenter(screen->availableGeometry().center());
+    }
+    setGeometry(wanted);
+    if (m_placement.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TfMain::readPatchNames() {
+    const std::filesystem::path file =
+        (m_folders.dataPath + QStringLiteral("gmi.txt")).toStdString();
+    const Result<PatchNames> names = korvanta::readPatchNames(file);
+    if (names.ok()) {
+        m_patchNames = *names;
+        return;
+    }
+    // The program goes on with numbered names.
+    m_patchNames = numberedPatchNames();
+    m_messages.error(names.message, "Error");
+}
+
+bool TfMain::start(const QString& commandLine) {
+    if (!readSettings()) {
+        m_messages.error(kSetupAgain, "Error");
+        m_store.reset();
+        return false;
+    }
+    m_settingsRead = true;
+    m_helpFile = m_folders.installPath + QStringLiteral("help/KORVANTA.HLP");
+    SetCommandState(kNoSongCommands);
+    readPatchNames();
+    const std::filesystem::path styles =
+        (m_folders.dataPath + QStringLiteral("Styles")).toStdString();
+    if (m_styles.load(styles) == StyleLibraryStatus::NotCreated)
+        m_messages.error(m_styles.error(), "Error");
+    resetDisplays();
+    rebuildRecentMenu();
+    if (!commandLine.isEmpty()) OpenSong(commandLine, OpenOrigin::CommandLine);
+    return true;
+}
+
+// --- Shutdown -------------------------------------------------------------------
+
+void TfMain::writeSettings() {
+    if (!m_store || !m_settingsRead) return;
+    if (m_recent.changed()) m_store->writeRecentFiles(m_recent.paths(), m_recent.maximum());
+    m_placement.maximized = isMaximized();
+    m_store->writePlacement(m_placement);
+    m_store->writeSettings(m_session.settings());
+}
+
+bool TfMain::closeQuery() {
+    if (m_closed) return !playing();
+    // Closing stops a play first, then offers to save like closing the song.
+    stopPlay();
+    if (!CloseSong(true)) return false;
+    SetCommandState(kEmptyWindow);
+    writeSettings();
+    m_closed = true;
+    return true;
+}
+
+void TfMain::closeEvent(QCloseEvent* event) {
+    if (closeQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TfMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) return;
+    m_placement.width = width();
+    m_placement.height = height();
+    m_placement.left = x();
+    m_placement.top = y();
+}
+
+void TfMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) return;
+    m_placement.left = x();
+    m_placement.top = y();
+}
+
+// --- Drops ----------------------------------------------------------------------
+
+void TfMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedSong(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfMain::dropEvent(QDropEvent* event) {
+    const QString path = droppedSong(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    OpenSong(path, OpenOrigin::Drop);
+}
+
+// --- Mixer and transport ----------------------------------------------------------
+
+void TfMain::onVolumeSlider(int part, int position) {
+    if (m_showingInfo || !m_session.hasSong()) return;
+    m_session.setVolume(part, 127 - position);
+    if (m_session.unsavedChanges()) SetCommandState(kSaveEnabled);
+}
+
+bool TfMain::playing() const {
+    return m_player && m_player->isPlaying();
+}
+
+Player& TfMain::ensurePlayer() {
+    if (!m_player) {
+        m_player = m_services.makePlayer ? m_services.makePlayer() : std::make_unique<Player>();
+        m_player->setEndHandler([this] { emit playEnded(); });
+        m_player->setErrorHandler([this](const std::string& caption, const std::string& text) {
+            emit playFailed(QString::fromStdString(caption), QString::fromStdString(text));
+        });
+    }
+    return *m_player;
+}
+
+void TfMain::play() {
+    if (!m_session.hasSong() || playing()) return;
+    Player& player = ensurePlayer();
+    m_session.renderAccompaniment();
+    TSong* song = m_session.masterForUpdate()->song();
+    player.setSong(song);
+    player.setChannelSettings(&m_session.mixForPlayer());
+    player.setPositions(&m_notes->positions());
+    player.setRestartFlag(&m_notes->restartFlag());
+    player.setDivision(static_cast<std::uint32_t>(song->ticksPerQuarter));
+    player.setTempo(static_cast<std::uint32_t>(song->QueryMeta(kMetaTempo)));
+    m_notes->positions().set(PlayPositions::kStart,
+                             static_cast<std::int32_t>(m_notes->cursorTick()));
+    const bool loop = m_c->b_Play2->isChecked() && m_notes->loopOn();
+    if (!player.start(loop)) return;
+    m_session.setPlaying(true);
+    m_notes->setPlaying(true);
+    m_playTimer.start();
+}
+
+void TfMain::stopPlay() {
+    if (!m_player) return;
+    m_player->stop();
+    onPlayEnded();
+}
+
+void TfMain::onPlayTimer() {
+    if (!m_player || !m_session.hasSong()) return;
+    m_notes->follow(m_player->position());
+}
+
+void TfMain::onPlayEnded() {
+    if (m_player && m_player->isPlaying()) return;
+    m_playTimer.stop();
+    m_session.setPlaying(false);
+    if (m_notes) m_notes->setPlaying(false);
+}
+
+} // namespace korvanta::ui

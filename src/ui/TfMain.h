@@ -1,0 +1,184 @@
+#pragma once
+// TfMain: the main window. It holds at most one open song through its
+// TuneSession, shows it in the notes view, and runs the commands that open,
+// close and save it; it reads the settings at start-up and writes them back
+// when it closes. Message boxes and file dialogs go through the services it
+// is given, so tests drive it without a person; the player is made on first
+// use (loading the synth's sounds takes a while).
+
+#include "playback/Player.h"
+#include "session/PatchNames.h"
+#include "session/TuneSession.h"
+#include "settings/SettingsStore.h"
+#include "styles/StyleLibrary.h"
+#include "ui/RecentFiles.h"
+#include "ui/WindowQuestions.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QSpinBox;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace korvanta::ui {
+
+class FileDialogs;
+class NotesView;
+
+using PlayerFactory = std::function<std::unique_ptr<Player>()>;
+
+// What the window is given from outside.
+struct MainWindowServices {
+    SettingsLocation settings = SettingsLocation::platformDefault();
+    MessageSink* messages = nullptr; // required
+    FileDialogs* dialogs = nullptr;  // required
+    ChannelChooser chooseChannel;    // empty: the dialog TfSetChn
+    PlayerFactory makePlayer;        // empty: the built-in synth
+};
+
+// Where an open comes from: Recent Files and dropped files are listed at the
+// top of Recent Files afterwards; a file named on the command line is not.
+enum class OpenOrigin { Dialog, CommandLine, RecentFiles, Drop };
+
+enum class SaveMode { Save, SaveAs, Export, Prompt };
+
+// The six command-state presets.
+enum CommandState {
+    kNoSongCommands = 0,
+    kSongCommands = 1,
+    kSaveDisabled = 2,
+    kEmptyWindow = 3,
+    kSaveEnabled = 4,
+    kHarmonizedSong = 5,
+};
+
+class TfMain : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* kTitle = "   Korvanta Demo";
+    static constexpr const char* kHelpPanelText = "For Help, press F1";
+    static constexpr int kIdleTimerMs = 100;
+    static constexpr int kDefaultVolume = 100;
+
+    explicit TfMain(MainWindowServices services, QWidget* parent = nullptr);
+    ~TfMain() override;
+
+    // Reads the settings, the instrument names and the style library, then
+    // opens commandLine (when not empty). False after "Please run setup
+    // again": the program then ends without writing anything back.
+    bool start(const QString& commandLine = {});
+
+    // --- Commands ----------------------------------------------------------
+    void OpenSong(QString path, OpenOrigin origin);
+    bool CloseSong(bool offerSave);
+    void SaveSong(SaveMode mode);
+    void SetCommandState(int preset);
+    void AddRecentFile(const QString& path);
+    // Runs the close query's steps; the window may close when it returns true.
+    bool closeQuery();
+
+    // --- State, for the views and for tests --------------------------------
+    TuneSession& session() { return m_session; }
+    NotesView* notesView() const { return m_notes; }
+    const RecentFiles& recentFiles() const { return m_recent; }
+    const PatchNames& patchNames() const { return m_patchNames; }
+    const ProgramFolders& folders() const { return m_folders; }
+    const WindowPlacement& placement() const { return m_placement; }
+    const StyleLibrary& styleLibrary() const { return m_styles; }
+    bool cancelFlag() const { return m_cancelFlag; }
+    int savedKind() const { return m_savedKind; }
+    int playTimerInterval() const { return m_playTimer.interval(); }
+    bool playing() const;
+    Player* player() const { return m_player.get(); }
+
+    // Transport: plays from the cursor (or the loop while the loop button is
+    // down) and stops.
+    void play();
+    void stopPlay();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+signals:
+    // From the player's thread, delivered on the window's.
+    void playEnded();
+    void playFailed(QString caption, QString text);
+
+private:
+    struct Controls;
+
+    // Building the window (TfMainLayout.cpp).
+    void buildWindow();
+    void buildMenus();
+    void buildToolBar();
+    QWidget* buildMelodyArea();
+    QWidget* buildMiddleBar();
+    QWidget* buildChordsArea();
+    void buildStatusBar();
+
+    // Song flow (SongCommands.cpp).
+    void ShowSongInfo(SongKind kind);
+    void resetDisplays();
+    void setCaptionSuffix(const QString& suffix);
+    void rebuildRecentMenu();
+    void showMessages(const SessionResult& result);
+    void afterProjectSaved(const std::string& path);
+    void detachSong();
+    void attachSong();
+    void setSongCommandsEnabled(bool enabled);
+    void showPatchCaptions();
+    QString dialogFolder() const;
+
+    // Start-up and shutdown (TfMain.cpp).
+    bool readSettings();
+    void writeSettings();
+    void readPatchNames();
+    void restorePlacement();
+    Player& ensurePlayer();
+    void onPlayTimer();
+    void onPlayEnded();
+    void onVolumeSlider(int part, int position);
+
+    MainWindowServices m_services;
+    MessageSink& m_messages;
+    FileDialogs& m_dialogs;
+    PatchNames m_patchNames = numberedPatchNames();
+    WindowQuestions m_questions;
+    StyleLibrary m_styles;
+    TuneSession m_session;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<Player> m_player;
+    std::unique_ptr<Controls> m_c;
+    NotesView* m_notes = nullptr; // owned by the melody area
+    RecentFiles m_recent;
+    ProgramFolders m_folders;
+    WindowPlacement m_placement;
+    QString m_browserProgram;
+    QString m_siteUrl;
+    QString m_helpFile;
+    QTimer m_playTimer;
+    int m_savedKind = 0; // 0 none, 1 exported as MIDI, 2 saved as a project
+    bool m_cancelFlag = false;
+    bool m_settingsRead = false;
+    bool m_closed = false;      // the close query ran
+    bool m_showingInfo = false; // ShowSongInfo sets the controls; their handlers stay quiet
+};
+
+} // namespace korvanta::ui

@@ -237,11 +237,15 @@ void TfMain::ShowSongInfo(SongKind kind) {
 
 void TfMain::showPatchCaptions() {
     const ChannelMixState& mix = m_session.mix();
-    auto name = [this](int program) {
-        return QString::fromStdString(m_patchNames[static_cast<std::size_t>(program & 0x7F)]);
+    auto show = [this](QLabel* label, int program) {
+        const QString name =
+            QString::fromStdString(m_patchNames[static_cast<std::size_t>(program & 0x7F)]);
+        // One line in the narrow side panel; the whole name in the tool tip.
+        label->setText(label->fontMetrics().elidedText(name, Qt::ElideRight, label->width() - 4));
+        label->setToolTip(name);
     };
-    m_c->l_MelPatch->setText(name(mix.program(kMelodyList)));
-    m_c->l_ChrPatch->setText(name(mix.program(kChordList)));
+    show(m_c->l_MelPatch, mix.program(kMelodyList));
+    show(m_c->l_ChrPatch, mix.program(kChordList));
 }
 
 // --- Closing --------------------------------------------------------------------

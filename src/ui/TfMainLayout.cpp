@@ -245,7 +245,7 @@ QWidget* TfMain::buildMelodyArea() {
     col->addWidget(c.chb_MelOff);
     col->addWidget(caption(QStringLiteral("  Instrument"), side));
     c.l_MelPatch = named(caption(QString(), side), "l_MelPatch");
-    c.l_MelPatch->setWordWrap(true);
+    c.l_MelPatch->setFixedWidth(static_cast<int>(72 * s));
     paintField(c.l_MelPatch);
     col->addWidget(c.l_MelPatch);
     c.l_MelPos = named(caption(QString(), side), "l_MelPos");
@@ -366,7 +366,7 @@ QWidget* TfMain::buildChordsArea() {
     col->addWidget(c.chb_ChrOff);
     col->addWidget(caption(QStringLiteral("  Instrument"), side));
     c.l_ChrPatch = named(caption(QString(), side), "l_ChrPatch");
-    c.l_ChrPatch->setWordWrap(true);
+    c.l_ChrPatch->setFixedWidth(static_cast<int>(72 * s));
     paintField(c.l_ChrPatch);
     col->addWidget(c.l_ChrPatch);
     row->addWidget(side);
@@ -377,6 +377,17 @@ QWidget* TfMain::buildChordsArea() {
     p.setColor(QPalette::Window, QColor(254, 245, 224));
     c.chordPalettePlace->setPalette(p);
     c.chordPalettePlace->setAutoFillBackground(true);
+    auto* hint = new QLabel(QStringLiteral("The chords of every bar appear here once the "
+                                           "accompaniment is created."),
+                            c.chordPalettePlace);
+    hint->setObjectName(QStringLiteral("l_ChordsHint"));
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+    QPalette hintColours = hint->palette();
+    hintColours.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    hint->setPalette(hintColours);
+    auto* placeLayout = new QVBoxLayout(c.chordPalettePlace);
+    placeLayout->addWidget(hint);
     row->addWidget(c.chordPalettePlace, 1);
     return c.p_ChrG;
 }

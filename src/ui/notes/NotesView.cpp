@@ -115,10 +115,31 @@ void NotesView::setSong(const TSong* song) {
         m_positions.set(e, 0);
     if (m_song) m_positions.set(PlayPositions::kSongEnd, m_song->notes.length);
     relayout();
+    placeRows();
+    // A view not laid out yet places its rows again at its first real size.
+    m_rowsPlaced = isVisible();
+    setHeaderOffset(0);
+}
+
+void NotesView::placeRows() {
     QScrollBar* rows = verticalScrollBar();
     const int octave = m_song ? m_song->chordOctave : 5;
-    rows->setValue(std::clamp(octave * 12 - 12, rows->minimum(), rows->maximum()));
-    setHeaderOffset(0);
+    int top = octave * 12 - 12;
+    // The melody must be in sight: when the chord octave's place does not show
+    // all of it, the melody's range is centred instead.
+    if (m_song && m_song->notes.Count(kMelodyList) > 0) {
+        int lowest = kRows;
+        int highest = -1;
+        for (const TNote& note : m_song->notes.list(kMelodyList)) {
+            lowest = std::min<int>(lowest, note.pitch);
+            highest = std::max<int>(highest, note.pitch);
+        }
+        const int visible = std::max(rollHeight() / kRowHeight, 1);
+        const int topNote = kRows - 1 - top;
+        if (highest > topNote || lowest < topNote - visible + 1)
+            top = kRows - 1 - (highest + lowest) / 2 - visible / 2;
+    }
+    rows->setValue(std::clamp(top, rows->minimum(), rows->maximum()));
 }
 
 // ---- scales ----
@@ -255,6 +276,10 @@ void NotesView::bringIntoView(int x) {
 void NotesView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollBars();
+    if (!m_rowsPlaced && isVisible()) {
+        placeRows();
+        m_rowsPlaced = true;
+    }
     const int x = cursorX();
     if (x < m_offset || x >= m_offset + rollWidth()) setHeaderOffset(x - m_pixelsPerBar);
 }

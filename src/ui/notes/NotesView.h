@@ -155,6 +155,9 @@ private:
     };
 
     void computeScales();
+    // The first row in sight for a new song: the chord octave's, or the
+    // melody's middle when the melody would not be in sight there.
+    void placeRows();
     void updateScrollBars();
     void setHeaderOffset(int pixels);
     void onHorizontalScroll(int value);
@@ -193,6 +196,7 @@ private:
     std::vector<std::int64_t> m_sectionStart{0}; // x of each section, and the end
     int m_offset = 0;                            // horizontal scroll in pixels
 
+    bool m_rowsPlaced = true;
     std::int64_t m_cursorTick = 0;
     std::int64_t m_playTick = 0;
     bool m_playing = false;

@@ -16,6 +16,7 @@
 #include "ui/notes/NotesView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -194,6 +195,25 @@ TEST_F(TfMainTest, StoredRecentFilesAndPlacementComeBack) {
     EXPECT_EQ(stored("Recent Files/File2").toString(), "/songs/three.mid");
 }
 
+TEST_F(TfMainTest, AWindowClosedMaximizedComesBackMaximizedWithItsNormalBounds) {
+    startWindow();
+    window->show();
+    window->setGeometry(40, 50, 700, 500);
+    QApplication::processEvents();
+    window->showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(window->close());
+    EXPECT_TRUE(stored("DeskTop/Maximize").toBool());
+    EXPECT_EQ(stored("DeskTop/Width").toInt(), 700);
+    EXPECT_EQ(stored("DeskTop/Height").toInt(), 500);
+
+    window.reset();
+    makeWindow();
+    ASSERT_TRUE(window->start());
+    EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(window->placement().width, 700);
+}
+
 // --- Opening -------------------------------------------------------------------------
 
 TEST_F(TfMainTest, AFileOnTheCommandLineOpensWithItsKeyMeterTempoAndVolumes) {
@@ -228,6 +248,38 @@ TEST_F(TfMainTest, AFileWithoutTempoMeterOrKeyShowsTheDefaults) {
     EXPECT_EQ(find<QLabel>("l_Meter")->text(), "4/4");
     EXPECT_EQ(find<QComboBox>("cb_Key")->currentText(), "C-dur");
     EXPECT_EQ(window->playTimerInterval(), 62);
+}
+
+TEST_F(TfMainTest, ATempoOfZeroPlaysAtTheDefaultTempo) {
+    test::TrackBuilder track;
+    track.tempo(0, 0);
+    for (int pitch : {60, 64, 67, 72, 67, 64, 60, 62, 64, 65, 67, 69, 71, 72, 60, 60})
+        track.noteOn(0, 0, pitch, 90).noteOff(480, 0, pitch);
+    track.endOfTrack();
+    writeBytes(scratch / "zero.mid", test::SmfBuilder().header(0, 1, 480).track(track).bytes());
+    startWindow(path("zero.mid"));
+    ASSERT_TRUE(window->session().hasSong());
+    EXPECT_EQ(find<QLineEdit>("t_Tempo")->text(), "120");
+    EXPECT_EQ(window->playTimerInterval(), 62);
+}
+
+TEST_F(TfMainTest, AFileWhoseChannelsAllFailTheMelodyTestSaysSo) {
+    // Chords on two channels: no single-voiced melody anywhere.
+    test::TrackBuilder track;
+    for (int bar = 0; bar < 8; ++bar) {
+        for (const int channel : {0, 1}) {
+            track.noteOn(0, channel, 60, 90).noteOn(0, channel, 64, 90).noteOn(0, channel, 67, 90);
+            track.noteOff(960, channel, 60).noteOff(0, channel, 64).noteOff(0, channel, 67);
+        }
+    }
+    track.endOfTrack();
+    writeBytes(scratch / "chords.mid", test::SmfBuilder().header(0, 1, 480).track(track).bytes());
+    startWindow();
+    window->OpenSong(path("chords.mid"), OpenOrigin::RecentFiles);
+    EXPECT_FALSE(window->session().hasSong());
+    EXPECT_TRUE(channelQuestions.empty());
+    ASSERT_EQ(messages.count(Kind::Error), 1u);
+    EXPECT_FALSE(messages.last().text.empty());
 }
 
 TEST_F(TfMainTest, OpenFailuresLeaveTheWindowEmptyWithTheirMessages) {

@@ -138,8 +138,11 @@ void TfMain::rebuildRecentMenu() {
 }
 
 QString TfMain::dialogFolder() const {
+    // The dialogs start where the user was last: the song's folder, else the
+    // folder of the last file opened or saved, else the work folder.
     const QString current = QString::fromStdString(m_session.path());
     if (!current.isEmpty()) return QFileInfo(current).absolutePath();
+    if (!m_lastFolder.isEmpty()) return m_lastFolder;
     return m_folders.workPath;
 }
 
@@ -158,7 +161,8 @@ void TfMain::OpenSong(QString path, OpenOrigin origin) {
         m_messages.error(m.text, "Error");
         return;
     }
-    m_questions.setSaveFolder(QFileInfo(path).absolutePath());
+    m_lastFolder = QFileInfo(path).absolutePath();
+    m_questions.setSaveFolder(m_lastFolder);
     const SessionResult result = m_session.open(file);
     showMessages(result);
     if (!m_session.hasSong()) return;
@@ -298,6 +302,7 @@ void TfMain::resetDisplays() {
 void TfMain::afterProjectSaved(const std::string& path) {
     m_savedKind = 2;
     const QString saved = QString::fromStdString(path);
+    m_lastFolder = QFileInfo(saved).absolutePath();
     AddRecentFile(saved);
     setCaptionSuffix(QStringLiteral(" - ") + QFileInfo(saved).fileName());
     SetCommandState(kSaveDisabled);

@@ -25,6 +25,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 namespace korvanta::ui {
 
@@ -156,13 +157,23 @@ void TfMain::restorePlacement() {
     if (m_placement.width <= 0 || m_placement.height <= 0) return;
     QRect wanted(m_placement.left, m_placement.top, m_placement.width, m_placement.height);
     wanted.setSize(wanted.size().expandedTo(minimumSize()));
-    // A window stored on a screen that is gone comes back on the primary one.
-    bool visible = false;
-    for (const QScreen* screen : QApplication::screens())
-        visible = visible || screen->availableGeometry().intersects(wanted);
-    if (!visible) {
-        if (const QScreen* screen = QApplication::primaryScreen())
-            wanted.moveCenter(screen->availableGeometry().center());
+    // The window comes back on the screen it was on, moved fully into it where
+    // it fits; a window stored on a screen that is gone comes back on the
+    // primary one.
+    const QScreen* home = QApplication::primaryScreen();
+    for (const QScreen* screen : QApplication::screens()) {
+        if (screen->availableGeometry().intersects(wanted)) {
+            home = screen;
+            break;
+        }
+    }
+    if (home) {
+        const QRect area = home->availableGeometry();
+        if (!area.intersects(wanted)) wanted.moveCenter(area.center());
+        wanted.moveLeft(std::clamp(wanted.left(), area.left(),
+                                   std::max(area.left(), area.right() - wanted.width() + 1)));
+        wanted.moveTop(std::clamp(wanted.top(), area.top(),
+                                  std::max(area.top(), area.bottom() - wanted.height() + 1)));
     }
     setGeometry(wanted);
     if (m_placement.maximized) setWindowState(windowState() | Qt::WindowMaximized);

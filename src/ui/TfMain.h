@@ -173,6 +173,7 @@ private:
     QString m_browserProgram;
     QString m_siteUrl;
     QString m_helpFile;
+    QString m_lastFolder; // of the last file opened or saved
     QTimer m_playTimer;
     int m_savedKind = 0; // 0 none, 1 exported as MIDI, 2 saved as a project
     bool m_cancelFlag = false;

@@ -75,6 +75,28 @@ QPushButton* muteButton(QWidget* parent, const char* name) {
     return button;
 }
 
+// The side panel of a part (80 pixels, left of the area's view) with its bold
+// title; returns the panel's column. The area's own row layout holds it.
+QVBoxLayout* sidePanel(QWidget* area, const char* name, const QString& title, double scale) {
+    auto* row = new QHBoxLayout(area);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    auto* side = named(new QWidget(area), name);
+    side->setFixedWidth(static_cast<int>(80 * scale));
+    auto* col = new QVBoxLayout(side);
+    col->setContentsMargins(4, 4, 4, 4);
+    col->addWidget(caption(title, side, true));
+    row->addWidget(side);
+    return col;
+}
+
+QLabel* patchCaption(QWidget* side, const char* name, double scale) {
+    auto* label = named(caption(QString(), side), name);
+    label->setFixedWidth(static_cast<int>(72 * scale));
+    paintField(label);
+    return label;
+}
+
 } // namespace
 
 void TfMain::buildWindow() {
@@ -227,15 +249,8 @@ QWidget* TfMain::buildMelodyArea() {
     const double s = dpiScale(this);
     c.p_MelG = named(new QWidget(this), "p_MelG");
     c.p_MelG->setMinimumHeight(static_cast<int>(200 * s));
-    auto* row = new QHBoxLayout(c.p_MelG);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-
-    auto* side = named(new QWidget(c.p_MelG), "p_VMel");
-    side->setFixedWidth(static_cast<int>(80 * s));
-    auto* col = new QVBoxLayout(side);
-    col->setContentsMargins(4, 4, 4, 4);
-    col->addWidget(caption(QStringLiteral("Melody"), side, true));
+    QVBoxLayout* col = sidePanel(c.p_MelG, "p_VMel", QStringLiteral("Melody"), s);
+    QWidget* side = col->parentWidget();
     c.l_MelNt = named(caption(QString(), side), "l_MelNt");
     col->addWidget(c.l_MelNt);
     col->addWidget(caption(QStringLiteral("Volume"), side));
@@ -244,16 +259,13 @@ QWidget* TfMain::buildMelodyArea() {
     c.chb_MelOff = muteButton(side, "chb_MelOff");
     col->addWidget(c.chb_MelOff);
     col->addWidget(caption(QStringLiteral("  Instrument"), side));
-    c.l_MelPatch = named(caption(QString(), side), "l_MelPatch");
-    c.l_MelPatch->setFixedWidth(static_cast<int>(72 * s));
-    paintField(c.l_MelPatch);
+    c.l_MelPatch = patchCaption(side, "l_MelPatch", s);
     col->addWidget(c.l_MelPatch);
     c.l_MelPos = named(caption(QString(), side), "l_MelPos");
     col->addWidget(c.l_MelPos);
-    row->addWidget(side);
 
     m_notes = new NotesView(c.p_MelG);
-    row->addWidget(m_notes, 1);
+    c.p_MelG->layout()->addWidget(m_notes);
     return c.p_MelG;
 }
 
@@ -343,15 +355,8 @@ QWidget* TfMain::buildChordsArea() {
     const double s = dpiScale(this);
     c.p_ChrG = named(new QWidget(this), "p_ChrG");
     c.p_ChrG->setFixedHeight(static_cast<int>(230 * s));
-    auto* row = new QHBoxLayout(c.p_ChrG);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-
-    auto* side = named(new QWidget(c.p_ChrG), "p_VChr");
-    side->setFixedWidth(static_cast<int>(80 * s));
-    auto* col = new QVBoxLayout(side);
-    col->setContentsMargins(4, 4, 4, 4);
-    col->addWidget(caption(QStringLiteral("Chords"), side, true));
+    QVBoxLayout* col = sidePanel(c.p_ChrG, "p_VChr", QStringLiteral("Chords"), s);
+    QWidget* side = col->parentWidget();
     c.l_ChrName = named(caption(QString(), side, true), "l_ChrName");
     c.l_ChrNotes = named(caption(QString(), side), "l_ChrNotes");
     col->addWidget(c.l_ChrName);
@@ -365,11 +370,8 @@ QWidget* TfMain::buildChordsArea() {
     c.chb_ChrOff = muteButton(side, "chb_ChrOff");
     col->addWidget(c.chb_ChrOff);
     col->addWidget(caption(QStringLiteral("  Instrument"), side));
-    c.l_ChrPatch = named(caption(QString(), side), "l_ChrPatch");
-    c.l_ChrPatch->setFixedWidth(static_cast<int>(72 * s));
-    paintField(c.l_ChrPatch);
+    c.l_ChrPatch = patchCaption(side, "l_ChrPatch", s);
     col->addWidget(c.l_ChrPatch);
-    row->addWidget(side);
 
     // The chord palette's place.
     c.chordPalettePlace = named(new QWidget(c.p_ChrG), "p_ChordPalette");
@@ -388,7 +390,7 @@ QWidget* TfMain::buildChordsArea() {
     hint->setPalette(hintColours);
     auto* placeLayout = new QVBoxLayout(c.chordPalettePlace);
     placeLayout->addWidget(hint);
-    row->addWidget(c.chordPalettePlace, 1);
+    c.p_ChrG->layout()->addWidget(c.chordPalettePlace);
     return c.p_ChrG;
 }
 

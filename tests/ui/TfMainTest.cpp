@@ -18,11 +18,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QSpinBox>
@@ -214,6 +216,24 @@ TEST_F(TfMainTest, AWindowClosedMaximizedComesBackMaximizedWithItsNormalBounds) 
     EXPECT_EQ(window->placement().width, 700);
 }
 
+TEST_F(TfMainTest, AWindowStoredOffEveryScreenComesBackOnOne) {
+    install();
+    {
+        QSettings s(ini, QSettings::IniFormat);
+        s.setValue("DeskTop/Height", 480);
+        s.setValue("DeskTop/Width", 640);
+        s.setValue("DeskTop/Left", -5000);
+        s.setValue("DeskTop/Top", 9000);
+        s.setValue("DeskTop/Maximize", false);
+    }
+    makeWindow();
+    ASSERT_TRUE(window->start());
+    const QRect screen = QApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.intersects(window->geometry()));
+    EXPECT_GE(window->x(), screen.left());
+    EXPECT_GE(window->y(), screen.top());
+}
+
 // --- Opening -------------------------------------------------------------------------
 
 TEST_F(TfMainTest, AFileOnTheCommandLineOpensWithItsKeyMeterTempoAndVolumes) {
@@ -319,6 +339,10 @@ TEST_F(TfMainTest, TheOpenDialogListsTheFileAndCancelLeavesNoSong) {
     find<QAction>("mnFOpen")->trigger(); // cancelled
     EXPECT_FALSE(window->session().hasSong());
     EXPECT_TRUE(messages.empty());
+    // The dialog started in the folder of the song open then, and again there.
+    ASSERT_EQ(dialogs.openCalls.size(), 2u);
+    const QString samples = QFileInfo(sample("ode-to-joy.mid")).absolutePath();
+    EXPECT_EQ(dialogs.openCalls[1].start, samples);
 }
 
 TEST_F(TfMainTest, SeveralMelodyChannelsAskThroughTheChannelChoice) {

@@ -75,6 +75,12 @@ QPushButton* muteButton(QWidget* parent, const char* name) {
     return button;
 }
 
+// A style's icon from its one standard pixmap: the full icon loads every size
+// the style has, which was a fifth of the start-up.
+QIcon quickIcon(const QStyle* style, QStyle::StandardPixmap which) {
+    return QIcon(style->standardPixmap(which, nullptr, nullptr));
+}
+
 // The side panel of a part (80 pixels, left of the area's view) with its bold
 // title; returns the panel's column. The area's own row layout holds it.
 QVBoxLayout* sidePanel(QWidget* area, const char* name, const QString& title, double scale) {
@@ -210,7 +216,7 @@ void TfMain::buildToolBar() {
     c.toolBar->setIconSize(QSize(16, 16) * dpiScale(this));
     QStyle* st = style();
     auto add = [&](QStyle::StandardPixmap icon, const char* hint, const char* name) {
-        QAction* a = c.toolBar->addAction(st->standardIcon(icon), QLatin1String(hint));
+        QAction* a = c.toolBar->addAction(quickIcon(st, icon), QLatin1String(hint));
         a->setObjectName(QLatin1String(name));
         a->setToolTip(QLatin1String(hint));
         a->setStatusTip(QLatin1String(hint));
@@ -220,7 +226,7 @@ void TfMain::buildToolBar() {
     c.tb_New->setVisible(false);
 
     c.tb_Open = named(new QToolButton(c.toolBar), "tb_Open");
-    c.tb_Open->setIcon(st->standardIcon(QStyle::SP_DialogOpenButton));
+    c.tb_Open->setIcon(quickIcon(st, QStyle::SP_DialogOpenButton));
     c.tb_Open->setToolTip(QStringLiteral("Open"));
     c.tb_Open->setPopupMode(QToolButton::MenuButtonPopup);
     c.pmntbOpen = named(new QMenu(c.tb_Open), "pmntbOpen");
@@ -319,7 +325,7 @@ QWidget* TfMain::buildMiddleBar() {
 
     QStyle* st = style();
     auto transport = [&](QStyle::StandardPixmap icon, const char* hint, const char* name) {
-        auto* b = named(new QPushButton(st->standardIcon(icon), QString(), bar), name);
+        auto* b = named(new QPushButton(quickIcon(st, icon), QString(), bar), name);
         b->setToolTip(QLatin1String(hint));
         row->addWidget(b);
         return b;

@@ -1,0 +1,3 @@
+# Sources of the chord palette, relative to src/ui.
+set(KORVANTA_UI_CHORDS_SOURCES
+)

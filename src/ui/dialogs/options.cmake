@@ -1,0 +1,3 @@
+# Sources of the options and manual harmony dialogs, relative to src/ui.
+set(KORVANTA_UI_OPTIONS_SOURCES
+)

@@ -1,0 +1,3 @@
+# Sources of the style dialog, relative to src/ui.
+set(KORVANTA_UI_STYLE_SOURCES
+)

@@ -1,0 +1,3 @@
+# Tests of the style dialog, relative to tests/ui.
+set(KORVANTA_UI_STYLE_TESTS
+)

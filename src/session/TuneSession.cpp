@@ -274,6 +274,7 @@ SessionResult TuneSession::createAccompaniment(bool evenUnchanged) {
         if (saved.refusal != Refusal::None) return saved;
         result.messages = std::move(saved.messages);
         result.changes |= saved.changes;
+        result.savedTo = std::move(saved.savedTo);
     }
 
     s.warning = 0;
@@ -343,7 +344,40 @@ SessionResult TuneSession::setBarPlays(int bar, bool plays) {
     return result;
 }
 
+SessionResult TuneSession::changeSettings(const HarmonySettings& settings) {
+    if (m_playing) return refused(Refusal::Playing);
+    m_settings = settings;
+    SessionResult result;
+    if (hasSong()) songRef().SetFlags(SongChange::kSettings, true);
+    result.changes = SessionChange::Settings;
+    return result;
+}
+
 // --- Accompaniment -------------------------------------------------------------
+
+bool TuneSession::findStyleForMeter() {
+    if (!hasSong() || m_playing || !m_library) return false;
+    TSong& s = songRef();
+    if (!chooseStyleForMeter(s, *m_library, m_lastChosenStyle)) return false;
+    // Looking for a style does not switch one on.
+    if (m_styleShown && !m_styleOn) s.style = nullptr;
+    return true;
+}
+
+void TuneSession::libraryReloaded() {
+    if (!hasSong()) return;
+    TSong& s = songRef();
+    const LoadedStyle* found = m_library ? m_library->byId(songStyleId(s)) : nullptr;
+    const bool wasOn = s.style != nullptr;
+    s.style2 = found ? &found->style : nullptr;
+    s.style = wasOn ? s.style2 : nullptr;
+    if (!found) {
+        s.style = nullptr;
+        m_styleOn = false;
+    }
+    if (m_lastChosenStyle >= 0 && !(m_library && m_library->byId(m_lastChosenStyle)))
+        m_lastChosenStyle = -1;
+}
 
 SessionResult TuneSession::selectStyle(std::int32_t id) {
     SessionResult result = refuseUnlessEditable();

@@ -149,7 +149,19 @@ public:
     // Whether a bar's chord plays (the palette's mute).
     SessionResult setBarPlays(int bar, bool plays);
 
+    // The options dialog's "Ok": the settings the next creation uses; the
+    // song counts as changed.
+    SessionResult changeSettings(const HarmonySettings& settings);
+
     // --- Accompaniment --------------------------------------------------------
+
+    // Whether the library has a style for the song's meter (the song's own,
+    // the one chosen last, or the meter's default, which the song then
+    // names). A style switched off stays off.
+    bool findStyleForMeter();
+    // After the library was loaded again: the song's style records are found
+    // again by the song's style identifier (the old ones are gone).
+    void libraryReloaded();
 
     // The style dialog's choice: the song's style, its base octave and its
     // instrument for the chords part; the style switch goes on.

@@ -246,6 +246,42 @@ TEST_F(TuneSessionTest, YesAlwaysAsksWhereAndAFailedSaveKeepsTheSong) {
     EXPECT_TRUE(fs::exists(scratch / "again.kvt"));
 }
 
+TEST_F(TuneSessionTest, OptionsSettleTheNextCreationAndMarkTheSong) {
+    openAndCreate("greensleeves.mid");
+    HarmonySettings settings = session.settings();
+    settings.MaxNumCustomChords = 2;
+    ASSERT_TRUE(session.changeSettings(settings).ok());
+    EXPECT_EQ(session.settings().MaxNumCustomChords, 2);
+    EXPECT_TRUE(session.song()->TestFlags(SongChange::kSettings));
+    session.setPlaying(true);
+    EXPECT_EQ(session.changeSettings(kBuiltInHarmonySettings).refusal, Refusal::Playing);
+    session.setPlaying(false);
+    EXPECT_EQ(session.settings().MaxNumCustomChords, 2);
+}
+
+TEST_F(TuneSessionTest, LookingForAStyleKeepsASwitchedOffStyleOff) {
+    openAndCreate("greensleeves.mid");
+    ASSERT_TRUE(session.styleShown());
+    if (!session.styleOn()) session.switchStyle();
+    session.switchStyle(); // off
+    ASSERT_EQ(session.song()->style, nullptr);
+    EXPECT_TRUE(session.findStyleForMeter());
+    EXPECT_EQ(session.song()->style, nullptr);
+    EXPECT_NE(session.song()->style2, nullptr);
+}
+
+TEST_F(TuneSessionTest, AReloadedLibraryGivesTheSongItsStyleAgain) {
+    openAndCreate("greensleeves.mid");
+    if (!session.styleOn()) session.switchStyle();
+    const std::int32_t id = songStyleId(*session.song());
+    ASSERT_GE(id, 0);
+    library.styles.load(fs::path(KORVANTA_DATA_DIR) / "Styles"); // the old records are gone
+    session.libraryReloaded();
+    ASSERT_NE(session.song()->style, nullptr);
+    EXPECT_EQ(session.song()->style, &library.styles.byId(id)->style);
+    EXPECT_EQ(session.song()->style2, session.song()->style);
+}
+
 TEST_F(TuneSessionTest, AHarmonizedProjectOpensWithItsStyleOnAndNothingToSave) {
     openAndCreate("greensleeves.mid");
     const std::string project = (scratch / "green.kvt").string();

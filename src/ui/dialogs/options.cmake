@@ -1,3 +1,4 @@
 # Sources of the options and manual harmony dialogs, relative to src/ui.
 set(KORVANTA_UI_OPTIONS_SOURCES
+    dialogs/TfOptions.cpp
 )

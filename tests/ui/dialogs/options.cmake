@@ -1,3 +1,4 @@
 # Tests of the options and manual harmony dialogs, relative to tests/ui.
 set(KORVANTA_UI_OPTIONS_TESTS
+    dialogs/TfOptionsTest.cpp
 )

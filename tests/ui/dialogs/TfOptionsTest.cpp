@@ -1,0 +1,290 @@
+// The options dialog driven through its controls. Modal runs are answered
+// from a zero timer inside the dialog's own event loop; a guard timer rejects
+// a dialog that was left open.
+
+#include "ui/dialogs/TfOptions.h"
+
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace korvanta::ui {
+namespace {
+
+QString plain(QString caption) {
+    return caption.remove(QLatin1Char('&'));
+}
+
+// Settings that differ from the built-in ones in every field.
+HarmonySettings unusualSettings() {
+    HarmonySettings s;
+    s.TSYmode = 0;
+    s.ApplyPKey = true;
+    s.MinTaktBT = 7;
+    s.ModeStT = 0x2a;
+    s.MinWT = 0.55f;
+    s.CSFilter = true;
+    s.DSFilter = true;
+    s.kRecomChr = 0.6f;
+    s.kDSFilter = 0.25f;
+    s.MaxNumCustomChords = 3;
+    s.AutoKey = false;
+    s.DefAccPatch = 40;
+    s.AutoSaveOpt = false;
+    return s;
+}
+
+PatchNames patchNames() {
+    PatchNames names;
+    for (int i = 0; i < kPatchCount; ++i)
+        names[static_cast<std::size_t>(i)] = "Patch " + std::to_string(i);
+    return names;
+}
+
+// The settings without a control on the page, taken from `from` into `into`.
+HarmonySettings withControlLessOf(HarmonySettings into, const HarmonySettings& from) {
+    into.ApplyPKey = from.ApplyPKey;
+    into.MinTaktBT = from.MinTaktBT;
+    into.ModeStT = from.ModeStT;
+    into.MinWT = from.MinWT;
+    into.kRecomChr = from.kRecomChr;
+    into.kDSFilter = from.kDSFilter;
+    return into;
+}
+
+struct TfOptionsTest : ::testing::Test {
+    TfOptions dialog;
+
+    template <typename W>
+    W* find(const char* name) {
+        W* widget = dialog.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    // Runs edit() and, once the dialog is up, act on it.
+    bool editWith(HarmonySettings& settings, std::function<void()> act) {
+        bool acted = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            acted = dialog.isVisible();
+            act();
+        });
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, &dialog, &QDialog::reject);
+        guard.start(5000);
+        const bool accepted = dialog.edit(settings, patchNames());
+        EXPECT_TRUE(acted) << "the dialog was not shown modally";
+        EXPECT_TRUE(guard.isActive()) << "the dialog was left open";
+        return accepted;
+    }
+
+    void setCustomChords(const QString& typed) {
+        auto* edit = find<QLineEdit>("mt_NCC");
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, typed);
+    }
+};
+
+TEST_F(TfOptionsTest, HasOnePageNamedControlsAndADisabledHelp) {
+    EXPECT_EQ(dialog.windowTitle(), "Options");
+    auto* pages = find<QTabWidget>("pgc_Options");
+    ASSERT_EQ(pages->count(), 1);
+    EXPECT_EQ(plain(pages->tabText(0)), "Accompaniment");
+    EXPECT_EQ(plain(find<QCheckBox>("chb_OnGetTon")->text()), "Key Auto Recognition");
+    EXPECT_EQ(plain(find<QRadioButton>("rb_Standart")->text()), "Standard");
+    EXPECT_EQ(plain(find<QRadioButton>("rb_Advanced")->text()), "Advanced");
+    EXPECT_EQ(plain(find<QCheckBox>("chb_DSF")->text()), "Limit Number of Dissonances");
+    EXPECT_EQ(plain(find<QCheckBox>("chb_CSF")->text()), "Limit Number of Unusual Chords");
+    EXPECT_EQ(plain(find<QCheckBox>("cb_setdopt")->text()), "Save as Default");
+    EXPECT_EQ(plain(find<QPushButton>("b_Default")->text()), "Default");
+    EXPECT_EQ(find<QPushButton>("b_OK")->text(), "OK");
+    EXPECT_EQ(find<QPushButton>("b_Cancel")->text(), "Cancel");
+    EXPECT_FALSE(find<QPushButton>("b_Help")->isEnabled());
+    EXPECT_TRUE(find<QPushButton>("b_OK")->isDefault());
+    EXPECT_EQ(find<QComboBox>("cb_DAP")->count(), 0);
+}
+
+TEST_F(TfOptionsTest, LabelsReachTheirControlsAndMnemonicsAreUnique) {
+    QStringList labels;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        if (label->buddy()) labels << plain(label->text());
+    EXPECT_TRUE(labels.contains("Default Accompaniment Patch"));
+    EXPECT_TRUE(labels.contains("Max Number of Custom Chords"));
+
+    // Two controls on one letter would make Alt+letter reach only one.
+    QStringList captions;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        captions << label->text();
+    for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+        captions << button->text();
+    QList<QChar> letters;
+    for (const QString& caption : captions) {
+        const qsizetype at = caption.indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= caption.size()) continue;
+        const QChar letter = caption.at(at + 1).toLower();
+        EXPECT_FALSE(letters.contains(letter)) << caption.toStdString();
+        letters << letter;
+    }
+    EXPECT_GE(letters.size(), 8);
+}
+
+TEST_F(TfOptionsTest, ShowsEverySettingInItsControl) {
+    dialog.setPatchNames(patchNames());
+    dialog.showSettings(unusualSettings());
+    EXPECT_FALSE(find<QCheckBox>("chb_OnGetTon")->isChecked());
+    EXPECT_EQ(find<QComboBox>("cb_DAP")->currentIndex(), 40);
+    EXPECT_TRUE(find<QRadioButton>("rb_Standart")->isChecked());
+    EXPECT_FALSE(find<QRadioButton>("rb_Advanced")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("chb_DSF")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("chb_CSF")->isChecked());
+    EXPECT_EQ(find<QLineEdit>("mt_NCC")->text(), " 3");
+    EXPECT_FALSE(find<QCheckBox>("cb_setdopt")->isChecked());
+
+    dialog.showSettings(kBuiltInHarmonySettings);
+    EXPECT_TRUE(find<QCheckBox>("chb_OnGetTon")->isChecked());
+    EXPECT_EQ(find<QComboBox>("cb_DAP")->currentIndex(), 0);
+    EXPECT_TRUE(find<QRadioButton>("rb_Advanced")->isChecked());
+    EXPECT_EQ(find<QLineEdit>("mt_NCC")->text(), " 9");
+    EXPECT_TRUE(find<QCheckBox>("cb_setdopt")->isChecked());
+}
+
+TEST_F(TfOptionsTest, AnyMethodButZeroShowsAdvanced) {
+    HarmonySettings settings = unusualSettings();
+    settings.TSYmode = 5;
+    dialog.showSettings(settings);
+    EXPECT_TRUE(find<QRadioButton>("rb_Advanced")->isChecked());
+    EXPECT_EQ(dialog.takeSettings(settings).TSYmode, kTSYmodeAdvanced);
+}
+
+TEST_F(TfOptionsTest, PatchShownBeforeTheNamesIsSelectedWhenTheyCome) {
+    dialog.showSettings(unusualSettings());
+    dialog.setPatchNames(patchNames());
+    EXPECT_EQ(find<QComboBox>("cb_DAP")->currentIndex(), 40);
+}
+
+TEST_F(TfOptionsTest, TakesTheControlsAndKeepsTheSettingsWithoutControls) {
+    dialog.setPatchNames(patchNames());
+    const HarmonySettings before = unusualSettings();
+    dialog.showSettings(before);
+    find<QCheckBox>("chb_OnGetTon")->click();
+    find<QComboBox>("cb_DAP")->setCurrentIndex(127);
+    find<QRadioButton>("rb_Advanced")->click();
+    find<QCheckBox>("chb_DSF")->click();
+    find<QCheckBox>("chb_CSF")->click();
+    setCustomChords("5");
+    find<QCheckBox>("cb_setdopt")->click();
+
+    const HarmonySettings after = dialog.takeSettings(before);
+    EXPECT_TRUE(after.AutoKey);
+    EXPECT_EQ(after.DefAccPatch, 127);
+    EXPECT_EQ(after.TSYmode, kTSYmodeAdvanced);
+    EXPECT_FALSE(after.DSFilter);
+    EXPECT_FALSE(after.CSFilter);
+    EXPECT_EQ(after.MaxNumCustomChords, 5);
+    EXPECT_TRUE(after.AutoSaveOpt);
+    EXPECT_EQ(after.ApplyPKey, before.ApplyPKey);
+    EXPECT_EQ(after.MinTaktBT, before.MinTaktBT);
+    EXPECT_EQ(after.ModeStT, before.ModeStT);
+    EXPECT_EQ(after.MinWT, before.MinWT);
+    EXPECT_EQ(after.kRecomChr, before.kRecomChr);
+    EXPECT_EQ(after.kDSFilter, before.kDSFilter);
+}
+
+TEST_F(TfOptionsTest, CustomChordCountIsReadAsDecimalAndKeptToNine) {
+    dialog.showSettings(unusualSettings());
+    const HarmonySettings current = unusualSettings();
+    setCustomChords("12");
+    EXPECT_EQ(find<QLineEdit>("mt_NCC")->text(), "12");
+    EXPECT_EQ(dialog.takeSettings(current).MaxNumCustomChords, 9);
+    setCustomChords("08"); // decimal, not octal
+    EXPECT_EQ(dialog.takeSettings(current).MaxNumCustomChords, 8);
+    setCustomChords("");
+    EXPECT_EQ(dialog.takeSettings(current).MaxNumCustomChords, 0);
+    setCustomChords("x-4");
+    EXPECT_EQ(find<QLineEdit>("mt_NCC")->text(), "4");
+    setCustomChords("123");
+    EXPECT_EQ(find<QLineEdit>("mt_NCC")->text(), "12");
+    find<QLineEdit>("mt_NCC")->setText(" 7");
+    EXPECT_EQ(dialog.takeSettings(current).MaxNumCustomChords, 7);
+}
+
+TEST_F(TfOptionsTest, PatchStaysWhenNoListWasOffered) {
+    dialog.showSettings(unusualSettings());
+    EXPECT_EQ(dialog.takeSettings(unusualSettings()).DefAccPatch, 40);
+}
+
+TEST_F(TfOptionsTest, OkTakesTheControlsAndTheListIsEmptiedAfterwards) {
+    HarmonySettings settings = unusualSettings();
+    int listed = 0;
+    QString firstName;
+    int currentPage = -1;
+    const bool accepted = editWith(settings, [&] {
+        auto* list = find<QComboBox>("cb_DAP");
+        listed = list->count();
+        firstName = list->itemText(0);
+        currentPage = find<QTabWidget>("pgc_Options")->currentIndex();
+        list->setCurrentIndex(12);
+        find<QCheckBox>("chb_OnGetTon")->click();
+        find<QPushButton>("b_OK")->click();
+    });
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(listed, kPatchCount);
+    EXPECT_EQ(firstName, "Patch 0");
+    EXPECT_EQ(currentPage, 0);
+    EXPECT_EQ(find<QComboBox>("cb_DAP")->count(), 0);
+    HarmonySettings expected = unusualSettings();
+    expected.DefAccPatch = 12;
+    expected.AutoKey = true;
+    EXPECT_EQ(settings, expected);
+}
+
+TEST_F(TfOptionsTest, DefaultThenCancelChangesNothing) {
+    HarmonySettings settings = unusualSettings();
+    const bool accepted = editWith(settings, [&] {
+        find<QPushButton>("b_Default")->click();
+        EXPECT_TRUE(find<QRadioButton>("rb_Advanced")->isChecked());
+        find<QPushButton>("b_Cancel")->click();
+    });
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(settings, unusualSettings());
+    EXPECT_EQ(find<QComboBox>("cb_DAP")->count(), 0);
+}
+
+TEST_F(TfOptionsTest, DefaultThenOkGivesTheBuiltInValuesButKeepsTheOthers) {
+    HarmonySettings settings = unusualSettings();
+    ASSERT_TRUE(editWith(settings, [&] {
+        find<QPushButton>("b_Default")->click();
+        find<QPushButton>("b_OK")->click();
+    }));
+    EXPECT_EQ(settings, withControlLessOf(kBuiltInHarmonySettings, unusualSettings()));
+}
+
+TEST_F(TfOptionsTest, EnterIsOkAndEscapeIsCancel) {
+    HarmonySettings settings = unusualSettings();
+    EXPECT_TRUE(editWith(settings, [&] {
+        find<QCheckBox>("chb_DSF")->click();
+        QTest::keyClick(find<QLineEdit>("mt_NCC"), Qt::Key_Return);
+    }));
+    EXPECT_FALSE(settings.DSFilter);
+
+    EXPECT_FALSE(editWith(settings, [&] {
+        find<QCheckBox>("chb_CSF")->click();
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    }));
+    EXPECT_TRUE(settings.CSFilter);
+}
+
+} // namespace
+} // namespace korvanta::ui

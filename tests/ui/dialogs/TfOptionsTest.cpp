@@ -1,9 +1,10 @@
-// The options dialog driven through its controls. Modal runs are answered
-// from a zero timer inside the dialog's own event loop; a guard timer rejects
-// a dialog that was left open.
+// The options dialog and the manual harmony dialog driven through their
+// controls. Modal runs are answered from a zero timer inside the dialog's
+// own event loop; a guard timer rejects a dialog that was left open.
 
 #include "ui/dialogs/TfOptions.h"
 
+#include "ui/dialogs/TfChrMan.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -284,6 +285,86 @@ TEST_F(TfOptionsTest, EnterIsOkAndEscapeIsCancel) {
         QTest::keyClick(&dialog, Qt::Key_Escape);
     }));
     EXPECT_TRUE(settings.CSFilter);
+}
+
+// The manual harmony dialog: lists filled the way a caller would fill them,
+// item 0 being "nothing chosen".
+struct TfChrManTest : ::testing::Test {
+    TfChrMan dialog;
+    QComboBox* meter = dialog.meterList();
+    QComboBox* key = dialog.keyList();
+    QCheckBox* withoutKey = dialog.findChild<QCheckBox*>(QStringLiteral("chb_woKey"));
+    QPushButton* ok = dialog.findChild<QPushButton*>(QStringLiteral("b_Ok"));
+
+    void fill() {
+        meter->addItems({"", "2/4", "3/4", "4/4"});
+        key->addItems({"", "C", "G", "a"});
+    }
+};
+
+TEST_F(TfChrManTest, StartsEmptyWithOkAndTheBoxDisabled) {
+    EXPECT_EQ(dialog.windowTitle(), "Making chords progression manually");
+    EXPECT_EQ(meter, dialog.findChild<QComboBox*>(QStringLiteral("lb_Meter")));
+    EXPECT_EQ(key, dialog.findChild<QComboBox*>(QStringLiteral("lb_Key")));
+    ASSERT_NE(withoutKey, nullptr);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(plain(withoutKey->text()), "Chord progression w/o Key");
+    EXPECT_EQ(meter->count(), 0);
+    EXPECT_EQ(key->count(), 0);
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_FALSE(withoutKey->isEnabled());
+    EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("b_Cancel"))->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("b_Help"))->isEnabled());
+    QStringList labels;
+    for (const QLabel* label : dialog.findChildren<QLabel*>())
+        if (label->buddy()) labels << plain(label->text());
+    EXPECT_EQ(labels, QStringList({"Select Meter", "Select Key"}));
+}
+
+TEST_F(TfChrManTest, OkNeedsBothListsAndTheBoxOne) {
+    fill();
+    EXPECT_FALSE(ok->isEnabled()); // item 0 of each is selected: nothing chosen
+    EXPECT_FALSE(withoutKey->isEnabled());
+
+    meter->setCurrentIndex(2);
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_TRUE(withoutKey->isEnabled());
+
+    key->setCurrentIndex(1);
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_TRUE(withoutKey->isEnabled());
+
+    meter->setCurrentIndex(0);
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_TRUE(withoutKey->isEnabled()); // the key alone is enough
+
+    key->setCurrentIndex(0);
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_FALSE(withoutKey->isEnabled());
+}
+
+TEST_F(TfChrManTest, TheBoxTakesBothListsOutOfPlay) {
+    fill();
+    key->setCurrentIndex(3);
+    withoutKey->click();
+    EXPECT_TRUE(dialog.withoutKey());
+    EXPECT_FALSE(meter->isEnabled());
+    EXPECT_FALSE(key->isEnabled());
+    withoutKey->click();
+    EXPECT_FALSE(dialog.withoutKey());
+    EXPECT_TRUE(meter->isEnabled());
+    EXPECT_TRUE(key->isEnabled());
+}
+
+TEST_F(TfChrManTest, EmptiedListsReleaseACheckedBox) {
+    fill();
+    meter->setCurrentIndex(1);
+    withoutKey->setChecked(true);
+    meter->setCurrentIndex(0);
+    EXPECT_FALSE(withoutKey->isEnabled());
+    EXPECT_FALSE(withoutKey->isChecked());
+    EXPECT_TRUE(meter->isEnabled());
+    EXPECT_TRUE(key->isEnabled());
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <span>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -87,6 +88,7 @@ void Player::holdBackSilencedVolumes() {
 }
 
 Player::~Player() {
+    stopPreview();
     stop();
     {
         std::lock_guard lock(m_controlMutex);
@@ -98,6 +100,7 @@ Player::~Player() {
 
 MidiResult Player::setDevice(int device, const std::string& portName) {
     if (m_injectedOutput) return MidiResult::failure("This player plays through a fixed output.");
+    stopPreview();
     stop();
     std::lock_guard control(m_controlMutex);
     m_thread.reset();
@@ -119,7 +122,7 @@ MidiResult Player::setDevice(int device, const std::string& portName) {
 bool Player::start(bool loop) {
     if (std::this_thread::get_id() == m_workerId.load()) return false;
     std::lock_guard lock(m_controlMutex);
-    if (isPlaying() || !m_song || !m_positions) return false;
+    if (isPlaying() || isPreviewing() || !m_song || !m_positions) return false;
     joinFinishedWorker();
     // The accompaniment is rendered here, on the owner's thread: the worker
     // only reads the song.
@@ -261,6 +264,42 @@ MidiResult Player::soundChord(ChordCode chord, std::uint8_t status) {
 
 MidiResult Player::preview(const TNotes& notes, std::uint32_t microsecondsPerQuarter,
                            std::uint32_t ticksPerQuarter, std::uint8_t program) {
+    return playPreview(notes, microsecondsPerQuarter, ticksPerQuarter, program, nullptr);
+}
+
+bool Player::startPreview(TNotes notes, std::uint32_t microsecondsPerQuarter,
+                          std::uint32_t ticksPerQuarter, std::uint8_t program) {
+    if (isPlaying() || isPreviewing()) return false;
+    if (m_previewThread.joinable()) m_previewThread.join();
+    m_previewCancel = false;
+    m_previewing = true;
+    try {
+        m_previewThread = std::thread(
+            [this, notes = std::move(notes), microsecondsPerQuarter, ticksPerQuarter, program] {
+                const MidiResult result = playPreview(notes, microsecondsPerQuarter,
+                                                      ticksPerQuarter, program, &m_previewCancel);
+                if (!result) reportError(result.errorText());
+                m_previewing.store(false, std::memory_order_release);
+            });
+    } catch (const std::system_error&) {
+        m_previewing = false;
+        return false;
+    }
+    return true;
+}
+
+void Player::stopPreview() {
+    if (!m_previewThread.joinable()) return;
+    // The flag first: the reset wakes the preview's wait, which then sees it;
+    // a preview that has not opened the stream yet sees it before waiting.
+    m_previewCancel = true;
+    (void)m_stream->reset();
+    m_previewThread.join();
+}
+
+MidiResult Player::playPreview(const TNotes& notes, std::uint32_t microsecondsPerQuarter,
+                               std::uint32_t ticksPerQuarter, std::uint8_t program,
+                               const std::atomic<bool>* cancel) {
     {
         std::lock_guard control(m_controlMutex);
         if (isPlaying()) return MidiResult::success();
@@ -303,6 +342,7 @@ MidiResult Player::preview(const TNotes& notes, std::uint32_t microsecondsPerQua
     if (MidiResult r = m_stream->queue(std::move(buffer)); !r) return r;
     if (MidiResult r = m_stream->restart(); !r) return r;
     for (;;) {
+        if (cancel && cancel->load()) break;
         m_stream->waitForCompletion();
         if (!m_stream->takeCompleted().empty() || !m_stream->isOpen()) break;
     }

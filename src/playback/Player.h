@@ -149,6 +149,20 @@ public:
     // then closes the stream. Does nothing while a play runs.
     MidiResult preview(const TNotes& notes, std::uint32_t microsecondsPerQuarter,
                        std::uint32_t ticksPerQuarter, std::uint8_t program);
+    // preview() without the wait, for a window that must stay responsive:
+    // plays a copy of the notes on a thread of its own and returns at once.
+    // False (and nothing happens) while a play or another preview runs, or
+    // when the system refuses a thread. A failing output goes to the error
+    // handler, on that thread. While it runs the player is not idle: start()
+    // is refused, set-up must wait, soundChord(), preview() and setDevice()
+    // wait for its end (stopPreview() first), live changes act on it.
+    bool startPreview(TNotes notes, std::uint32_t microsecondsPerQuarter,
+                      std::uint32_t ticksPerQuarter, std::uint8_t program);
+    // Whether a started preview still plays; any thread.
+    bool isPreviewing() const { return m_previewing.load(std::memory_order_acquire); }
+    // Cuts a started preview short, silences it and waits for its thread.
+    // setDevice() and the destructor do it too.
+    void stopPreview();
 
 private:
     friend class TPlayerThread;
@@ -164,6 +178,10 @@ private:
     void finishPlay();
     void reportError(const std::string& text);
     void joinFinishedWorker();
+    // preview()'s body; a set `cancel` ends the wait early.
+    MidiResult playPreview(const TNotes& notes, std::uint32_t microsecondsPerQuarter,
+                           std::uint32_t ticksPerQuarter, std::uint8_t program,
+                           const std::atomic<bool>* cancel);
 
     // Each pass over the range: cursors rewound, buffers filled and queued.
     struct Pass;
@@ -206,6 +224,11 @@ private:
     std::mutex m_openMutex;    // opening and closing the stream: worker vs. chord sound
     std::unique_ptr<TPlayerThread> m_thread;
     std::atomic<std::thread::id> m_workerId{};
+
+    // A started preview: its thread, started and joined on the owner's thread.
+    std::thread m_previewThread;
+    std::atomic<bool> m_previewing{false};
+    std::atomic<bool> m_previewCancel{false};
 };
 
 } // namespace korvanta

@@ -12,11 +12,13 @@
 #include "styles/StyleMaster.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace korvanta {
@@ -512,6 +514,103 @@ TEST(Player, PreviewsAStyleForItsBarAndAQuarter) {
     ASSERT_EQ(ons.size(), 4u);
     EXPECT_EQ(messageData1(ons[3].message), 60); // C4: the root an octave up on a triad
     EXPECT_EQ(test::soundingNotes(rig.output.messages()), 0);
+}
+
+// Waits until a started preview has ended; false when it never does (a
+// guard against a hang, far beyond what an instant clock needs).
+bool previewEnds(const Player& player) {
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (player.isPreviewing()) {
+        if (std::chrono::steady_clock::now() > guard) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+TNotes quarterStylePreview() {
+    TNotes preview;
+    BuildPreview(quarterStyle(), preview);
+    return preview;
+}
+
+TEST(Player, StartPreviewReturnsAtOnceAndPlaysThePatternOnItsOwnThread) {
+    Rig rig;
+    const auto start = rig.clock.now();
+    rig.clock.holdAt(start); // nothing beyond the first moment plays yet
+    ASSERT_TRUE(rig.player->startPreview(quarterStylePreview(), 500'000, kQuarter, 24));
+    EXPECT_TRUE(rig.player->isPreviewing());
+    // One preview or play at a time.
+    EXPECT_FALSE(rig.player->startPreview(quarterStylePreview(), 500'000, kQuarter, 24));
+    EXPECT_FALSE(rig.player->start(false));
+    rig.clock.release();
+    ASSERT_TRUE(previewEnds(*rig.player));
+    EXPECT_EQ((rig.clock.now() - start).count(), 5 * 500'000);
+    const auto all = rig.output.messages();
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[1].message, packShortMessage(0xC1, 24, 0));
+    EXPECT_EQ(noteOns(all).size(), 4u);
+    EXPECT_EQ(test::soundingNotes(all), 0);
+    EXPECT_TRUE(rig.errors.empty());
+    // Once it has ended the song plays, and so does the next preview.
+    rig.playToEnd();
+    EXPECT_EQ(rig.ends(), 1);
+    ASSERT_TRUE(rig.player->startPreview(quarterStylePreview(), 500'000, kQuarter, 24));
+    ASSERT_TRUE(previewEnds(*rig.player));
+    EXPECT_EQ(noteOns(rig.output.messages()).size(), 4u + 8u + 4u);
+}
+
+TEST(Player, StopPreviewCutsAPreviewShortAndSilencesIt) {
+    Rig rig;
+    rig.clock.holdAt(rig.clock.now() + Us(kQuarterUs / 2)); // within the first beat
+    ASSERT_TRUE(rig.player->startPreview(quarterStylePreview(), 500'000, kQuarter, 24));
+    rig.clock.waitForHold();
+    rig.player->stopPreview();
+    EXPECT_FALSE(rig.player->isPreviewing());
+    const auto all = rig.output.messages();
+    EXPECT_EQ(noteOns(all).size(), 1u);
+    EXPECT_EQ(test::soundingNotes(all), 0);
+    EXPECT_FALSE(rig.player->shortMessage(0x90, 60, 1).ok()); // the stream is closed
+    rig.player->stopPreview();                                // twice does nothing
+    rig.playToEnd();
+    EXPECT_EQ(rig.ends(), 1);
+}
+
+TEST(Player, StopPreviewAtAnyMomentOfItsStartNeverHangs) {
+    Rig rig;
+    for (int round = 0; round < 20; ++round) {
+        // Held: the stop meets a preview opening or waiting; released: one
+        // that may have played to its end already.
+        if (round % 2 == 0)
+            rig.clock.holdAt(rig.clock.now());
+        else
+            rig.clock.release();
+        ASSERT_TRUE(rig.player->startPreview(quarterStylePreview(), 500'000, kQuarter, 24))
+            << round;
+        rig.player->stopPreview();
+        EXPECT_FALSE(rig.player->isPreviewing()) << round;
+    }
+    EXPECT_EQ(test::soundingNotes(rig.output.messages()), 0);
+    EXPECT_TRUE(rig.errors.empty());
+}
+
+TEST(Player, DestroyingThePlayerEndsARunningPreview) {
+    Rig rig;
+    rig.clock.holdAt(rig.clock.now() + Us(kQuarterUs / 2));
+    ASSERT_TRUE(rig.player->startPreview(quarterStylePreview(), 500'000, kQuarter, 24));
+    rig.clock.waitForHold();
+    rig.player.reset();
+    EXPECT_EQ(test::soundingNotes(rig.output.messages()), 0);
+}
+
+TEST(Player, AStartedPreviewReportsAFailingOutputThroughTheErrorHandler) {
+    Rig rig;
+    rig.output.failOpenWith("No audio device");
+    ASSERT_TRUE(rig.player->startPreview(quarterStylePreview(), 500'000, kQuarter, 24));
+    ASSERT_TRUE(previewEnds(*rig.player));
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Error", "No audio device"}};
+    EXPECT_EQ(rig.errors, expected);
+    EXPECT_EQ(rig.ends(), 0); // no play ended
 }
 
 TEST(Player, AnOutputThatFailsToOpenReportsItsTextAndEndsThePlay) {

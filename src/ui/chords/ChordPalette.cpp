@@ -154,6 +154,11 @@ ChordCode ChordPalette::candidate(int bar, int index) const {
     return song()->barChords[static_cast<std::size_t>(bar)].codes[index];
 }
 
+ChordCode ChordPalette::appliedChord(int bar) const {
+    const TSong* s = song();
+    return s ? s->BarChord(bar) : kNoChord;
+}
+
 bool ChordPalette::muted(int bar) const {
     const TSong* s = song();
     if (!s || bar < 0 || bar >= static_cast<int>(s->barHarmony.size())) return false;
@@ -317,7 +322,8 @@ QRect ChordPalette::partRect(int bar, Part part, int n) const {
 }
 
 std::optional<ChordPalette::Hit> ChordPalette::hitAt(QPoint pos) const {
-    if (!m_built) return std::nullopt;
+    // A song closed before clear() was called leaves nothing to hit.
+    if (!m_built || !song()) return std::nullopt;
     const int bar = barAtX(pos.x());
     if (bar < 0) return std::nullopt;
     // The custom button lies over the " Other" label in a narrow column: it goes first.
@@ -351,9 +357,9 @@ QString ChordPalette::partName(int bar, Part part, int n) {
 // ---- texts and colours ----
 
 QString ChordPalette::appliedText(int bar) const {
-    if (!m_built || bar < 0 || bar >= columnCount()) return {};
+    if (!m_built || !song() || bar < 0 || bar >= columnCount()) return {};
     if (muted(bar)) return kMuted;
-    return QString::fromStdString(ChordName(song()->BarChord(bar)));
+    return QString::fromStdString(ChordName(appliedChord(bar)));
 }
 
 QString ChordPalette::buttonText(int bar, int n) const {
@@ -420,7 +426,13 @@ const QPixmap& ChordPalette::glyph(int root) {
 void ChordPalette::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.fillRect(event->rect(), kBackground);
-    if (!m_built) return;
+    if (!m_built || !song()) return;
+    // A zoom of the header moves the columns without a scroll: the list follows.
+    if (customListBar() >= 0) {
+        const QPoint anchor = partRect(m_listBar, Part::Other).topLeft();
+        const QPoint place(anchor.x(), std::max(anchor.y() - 2 - m_list->height(), 0));
+        if (m_list->pos() != place) m_list->move(place);
+    }
     const int last = std::min(columnCount(), m_header.sectionCount());
     for (int bar = firstBarAtOrRightOf(event->rect().left());
          bar < last && columnX(bar) <= event->rect().right(); ++bar)
@@ -490,7 +502,7 @@ bool ChordPalette::refuseWhilePlaying() {
 
 ChordPalette::BarSnapshot ChordPalette::snapshot(int bar) const {
     BarSnapshot s;
-    s.chord = song() ? song()->BarChord(bar) : kNoChord;
+    s.chord = appliedChord(bar);
     s.plays = !muted(bar);
     s.state = m_bars[static_cast<std::size_t>(bar)];
     return s;
@@ -502,7 +514,8 @@ void ChordPalette::commit(int bar, const BarSnapshot& after, const QString& text
 
 bool ChordPalette::restore(int bar, const BarSnapshot& s) {
     if (m_revertingUndo) return true;
-    if (m_session.playing() || bar < 0 || bar >= columnCount()) {
+    if (!song() || bar < 0 || bar >= columnCount()) return false;
+    if (m_session.playing()) {
         m_undoRefused = true;
         return false;
     }
@@ -588,7 +601,7 @@ void ChordPalette::showInfo(int tag) {
     const int item = tag % 256;
     // The applied label names the bar's own chord, a candidate or not.
     ChordCode chord = chordOfTag(tag);
-    if (item == 0 && song()) chord = song()->BarChord(bar);
+    if (item == 0) chord = appliedChord(bar);
     if (item >= kItemInfoLimit || !isChordCode(chord)) {
         if (m_controls.chordName) m_controls.chordName->clear();
         if (m_controls.chordNotes) m_controls.chordNotes->clear();
@@ -639,7 +652,7 @@ void ChordPalette::mousePressEvent(QMouseEvent* event) {
         // A muted bar's label stays silent; an applied chord that is none of
         // the candidates still sounds through its label.
         if (hit->part == Part::Applied)
-            startSound(muted(hit->bar) ? kNoChord : song()->BarChord(hit->bar));
+            startSound(muted(hit->bar) ? kNoChord : appliedChord(hit->bar));
         else
             startSound(chordOfTag(hit->tag));
     } else if (event->button() == Qt::RightButton) {
@@ -708,7 +721,7 @@ bool ChordPalette::event(QEvent* event) {
 }
 
 void ChordPalette::keyPressEvent(QKeyEvent* event) {
-    if (!m_built || columnCount() == 0) {
+    if (!m_built || columnCount() == 0 || !song()) {
         QWidget::keyPressEvent(event);
         return;
     }
@@ -730,7 +743,7 @@ void ChordPalette::keyPressEvent(QKeyEvent* event) {
     } else if (key == Qt::Key_Space) {
         if (!event->isAutoRepeat() && m_selected >= 0 && !muted(m_selected)) {
             stopSound();
-            startSound(song()->BarChord(m_selected));
+            startSound(appliedChord(m_selected));
         }
     } else if (key == Qt::Key_Escape && customListBar() >= 0) {
         hideList();

@@ -164,6 +164,7 @@ private:
     int mainCount(int bar) const;
     int chordCount(int bar) const;
     ChordCode candidate(int bar, int index) const;
+    ChordCode appliedChord(int bar) const; // kNoChord without a song
     bool muted(int bar) const;
     // The left edge of bar 0's column in this widget and a column's extent.
     int originX() const;

@@ -371,5 +371,32 @@ TEST_F(ChordPaletteTest, TheKeyboardMovesAppliesMutesAndAuditions) {
     EXPECT_EQ(song().BarChord(3), chord);
 }
 
+TEST_F(ChordPaletteTest, ASongClosedBeforeClearLeavesNothingToPaintOrClick) {
+    const QPoint button = centre(1, Part::Chord, 1);
+    const QPoint label = centre(1, Part::Applied);
+    palette->selectBar(1);
+    ASSERT_TRUE(session.close(false).ok());
+    EXPECT_FALSE(palette->grab().isNull());
+    EXPECT_FALSE(palette->hitAt(button));
+    QTest::mousePress(palette, Qt::LeftButton, {}, label);
+    QTest::mouseRelease(palette, Qt::LeftButton, {}, label);
+    QTest::mousePress(palette, Qt::RightButton, {}, button);
+    QTest::keyClick(palette, Qt::Key_M);
+    QTest::keyPress(palette, Qt::Key_Space);
+    EXPECT_TRUE(sounds.empty());
+    EXPECT_EQ(palette->undoStack()->count(), 0);
+    EXPECT_TRUE(palette->appliedText(1).isEmpty());
+}
+
+TEST_F(ChordPaletteTest, TheCustomListStaysOverItsLabelWhenTheHeaderZooms) {
+    press(Qt::LeftButton, 4, Part::CustomButton);
+    ASSERT_EQ(palette->customListBar(), 4);
+    view->setZoom(0.5);
+    (void)palette->grab();
+    const QRect other = palette->partRect(4, Part::Other);
+    EXPECT_EQ(palette->customList()->x(), other.left());
+    EXPECT_EQ(palette->customList()->geometry().bottom(), other.top() - 3);
+}
+
 } // namespace
 } // namespace korvanta::ui

@@ -97,6 +97,12 @@ Message unknownFileTypeMessage(std::string_view path) {
     return {MessageKind::Error, joined(kCantOpenFile, path)};
 }
 
+std::string noStyleForMeterText(std::string_view meter) {
+    std::string text = "There are no accompaniment style \n\r for meter ";
+    text.append(meter);
+    return text.append(" in our collection.");
+}
+
 Message createStatusMessage(Status status) {
     switch (status) {
     case kStatusOk:

@@ -28,6 +28,13 @@ constexpr std::string_view kSelectChannelText =
 // Label of a channel without a program change in the channel choice.
 constexpr std::string_view kChannelWithoutProgram = " - Channel";
 
+// Texts of the main window.
+constexpr std::string_view kSetupAgain = "Please run setup again";
+constexpr std::string_view kManualHarmonyDone = "Manualy  .....";
+constexpr std::string_view kCantApplyStyle = "   Can't apply selected style   ";
+// The warning of "Style..." when no style fits the song's meter ("3/4").
+std::string noStyleForMeterText(std::string_view meter);
+
 // The fixed text the table holds for status, empty when the status has none
 // (success, the channel choice, and the codes reported with a file name or a
 // number).

@@ -297,6 +297,16 @@ void NotesView::moveCursor(std::int64_t tick) {
     emit cursorMoved(m_cursorTick);
 }
 
+void NotesView::setCursorTick(std::int64_t tick) {
+    moveCursor(tick);
+    bringIntoView(cursorX());
+}
+
+void NotesView::moveCursorToStart() {
+    moveCursor(0);
+    setHeaderOffset(0);
+}
+
 int NotesView::lastBarWidth() const {
     if (m_barCount <= 0) return m_pixelsPerBar;
     return clampToInt(m_sectionStart[static_cast<std::size_t>(m_barCount)] -

@@ -71,6 +71,10 @@ public:
     bool isPlaying() const { return m_playing; }
 
     std::int64_t cursorTick() const { return m_cursorTick; }
+    // Moves the cursor to a tick and brings it into sight.
+    void setCursorTick(std::int64_t tick);
+    // The cursor at the song's start, the view scrolled to the beginning.
+    void moveCursorToStart();
     bool loopOn() const { return m_loopOn; }
     std::int64_t loopFromTick() const { return m_loopFromTick; }
     std::int64_t loopToTick() const { return m_loopToTick; }

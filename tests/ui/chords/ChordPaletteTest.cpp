@@ -9,8 +9,10 @@
 #include "support/FakeTuneQuestions.h"
 #include "ui/notes/NotesView.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -396,6 +398,30 @@ TEST_F(ChordPaletteTest, TheCustomListStaysOverItsLabelWhenTheHeaderZooms) {
     const QRect other = palette->partRect(4, Part::Other);
     EXPECT_EQ(palette->customList()->x(), other.left());
     EXPECT_EQ(palette->customList()->geometry().bottom(), other.top() - 3);
+}
+
+TEST_F(ChordPaletteTest, TheCustomButtonClosesAnOpenListWithItsSelectionAndHoverNamesRows) {
+    press(Qt::LeftButton, 7, Part::CustomButton);
+    QListWidget* list = palette->customList();
+    ASSERT_EQ(palette->customListBar(), 7);
+    const int mains = song().barChords[7].mainCount;
+    // Moves go straight to the list's viewport, as the window system delivers them.
+    auto hover = [&](int row) {
+        const QPoint at = list->visualItemRect(list->item(row)).center();
+        QMouseEvent move(QEvent::MouseMove, at, list->viewport()->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &move);
+    };
+    hover(3);
+    EXPECT_EQ(name.text(), nameOf(candidate(7, mains + 2)));
+    hover(0);
+    EXPECT_TRUE(name.text().isEmpty());
+
+    list->setCurrentRow(1);
+    press(Qt::LeftButton, 7, Part::CustomButton);
+    EXPECT_EQ(palette->customListBar(), -1);
+    EXPECT_EQ(song().BarChord(7), candidate(7, mains));
+    EXPECT_EQ(palette->otherText(7), nameOf(candidate(7, mains)));
 }
 
 } // namespace

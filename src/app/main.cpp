@@ -36,6 +36,18 @@ QString dataFolder() {
     return QStringLiteral(KORVANTA_DATA_DIR);
 }
 
+// The style import program: beside this one when installed, else in this
+// build's tools folder. Empty when there is none.
+QString importTool() {
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {here.filePath(QStringLiteral("korvanta-style-import")),
+          here.filePath(QStringLiteral("../../tools/style-import/korvanta-style-import"))}) {
+        if (QFileInfo(candidate).isExecutable()) return QDir::cleanPath(candidate);
+    }
+    return {};
+}
+
 QString workFolder() {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
@@ -123,6 +135,7 @@ int main(int argc, char** argv) {
     services.settings = settings;
     services.messages = &messages;
     services.dialogs = &dialogs;
+    services.importTool = importTool();
     ui::TfMain window(std::move(services));
     messages.setParent(&window);
     if (!window.start(commandLine)) return EXIT_FAILURE;

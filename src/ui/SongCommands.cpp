@@ -4,6 +4,7 @@
 #include "alg/song/Keys.h"
 #include "ui/FileDialogs.h"
 #include "ui/TfMainControls.h"
+#include "ui/chords/ChordPalette.h"
 #include "ui/notes/NotesView.h"
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStackedLayout>
 #include <QToolButton>
 #include <algorithm>
 
@@ -94,8 +96,7 @@ void TfMain::SetCommandState(int preset) {
         c.chb_ChrOff->setChecked(false);
         c.trb_VMel->setEnabled(false);
         c.trb_VChr->setEnabled(false);
-        const QSignalBlocker quiet(c.cb_Key);
-        c.cb_Key->setCurrentIndex(0);
+        setKeyBox(0);
         c.l_Meter->clear();
         break;
     }
@@ -179,9 +180,10 @@ void TfMain::OpenSong(QString path, OpenOrigin origin) {
     setCaptionSuffix(QStringLiteral(" - ") + QFileInfo(path).fileName());
     m_savedKind = 0;
     if (kind == SongKind::Project && m_session.harmonized()) {
+        buildPalette();
         SetCommandState(kHarmonizedSong);
-        m_c->imgStl->setVisible(m_session.styleShown());
-        m_c->imgStl->setChecked(m_session.styleOn());
+        // No style found: no switch to show (and none to run).
+        showStyleImage();
     }
     SetCommandState(kSaveDisabled);
 }
@@ -204,11 +206,8 @@ void TfMain::ShowSongInfo(SongKind kind) {
     if (!song) return;
     m_showingInfo = true;
 
-    {
-        const QSignalBlocker quiet(c.cb_Key);
-        const int key = song->QueryMeta(kMetaKeySignature);
-        c.cb_Key->setCurrentIndex(isKey(key) ? key + 1 : 0);
-    }
+    const int key = song->QueryMeta(kMetaKeySignature);
+    setKeyBox(isKey(key) ? key + 1 : 0);
     std::int32_t meter[2] = {4, 4};
     song->QueryMeta(kMetaTimeSignature, 0, meter);
     c.l_Meter->setText(QStringLiteral("%1/%2").arg(meter[0]).arg(meter[1]));
@@ -254,8 +253,16 @@ void TfMain::showPatchCaptions() {
 
 // --- Closing --------------------------------------------------------------------
 
+void TfMain::buildPalette() {
+    m_palette->build();
+    m_c->paletteStack->setCurrentWidget(m_palette);
+}
+
 void TfMain::detachSong() {
-    // Nothing may point at the song once it is gone.
+    // Nothing may point at the song once it is gone: the palette (and its
+    // undo steps, which name bars of it), the player, the view.
+    m_palette->clear();
+    m_c->paletteStack->setCurrentIndex(0);
     if (m_player) {
         m_player->setSong(nullptr);
         m_player->setChannelSettings(nullptr);

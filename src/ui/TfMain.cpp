@@ -5,6 +5,11 @@
 #include "ui/FileDialogs.h"
 #include "ui/TfMainControls.h"
 #include "ui/TfSetChn.h"
+#include "ui/chords/ChordPalette.h"
+#include "ui/dialogs/StyleAudition.h"
+#include "ui/dialogs/TfChrMan.h"
+#include "ui/dialogs/TfOptions.h"
+#include "ui/dialogs/TfStyle.h"
 #include "ui/notes/NotesView.h"
 
 #include <QAction>
@@ -23,15 +28,15 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStackedLayout>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QUrl>
 #include <algorithm>
 
 namespace korvanta::ui {
 
 namespace {
-
-constexpr const char* kSetupAgain = "Please run setup again";
 
 ChannelChooser defaultChooser(ChannelChooser chooser) {
     if (chooser) return chooser;
@@ -108,6 +113,57 @@ TfMain::TfMain(MainWindowServices services, QWidget* parent)
     for (QLineEdit* e : {c.me_From, c.me_To})
         connect(e, &QLineEdit::returnPressed, this, [this] { m_notes->setLoopFromTexts(); });
 
+    // Harmony and accompaniment.
+    for (QAction* draft : c.mnHDraft)
+        connect(draft, &QAction::triggered, this,
+                [this, draft] { onDraftChosen(draft->data().toInt()); });
+    connect(c.mnHCreateman, &QAction::triggered, this, [this] { onDraftChosen(0); });
+    connect(c.cb_Key, &QComboBox::activated, this, &TfMain::onKeyChosen);
+    connect(c.b_CreateAcc, &QPushButton::clicked, this, &TfMain::CreateAccompaniment);
+    connect(c.mnACreate, &QAction::triggered, this, &TfMain::CreateAccompaniment);
+    connect(c.b_StyleAcc, &QPushButton::clicked, this, &TfMain::SelectStyle);
+    connect(c.mnAStyle, &QAction::triggered, this, &TfMain::SelectStyle);
+    connect(c.imgStl, &QPushButton::clicked, this, &TfMain::SwitchStyle);
+    connect(c.cse_ChrOkt, &QSpinBox::valueChanged, this, &TfMain::onChordOctaveChanged);
+    connect(c.mnAOptions, &QAction::triggered, this, &TfMain::ShowOptions);
+    connect(c.tb_Opt, &QAction::triggered, this, &TfMain::ShowOptions);
+    // "Arrangement ..." has no function of its own.
+    c.mnAPArran->setVisible(false);
+    c.tb_Arran->setVisible(false);
+
+    // The chord palette follows the notes view.
+    ChordPalette::Controls paletteControls;
+    paletteControls.chordName = c.l_ChrName;
+    paletteControls.chordNotes = c.l_ChrNotes;
+    paletteControls.status = c.stbStatus;
+    m_palette->attach(paletteControls);
+    m_palette->setChordSound([this](ChordCode chord, std::uint8_t status) {
+        if (!m_session.hasSong() || playing()) return;
+        // A style audition would hold the output: the chord comes first.
+        if (m_audition) m_audition->stop();
+        Player& player = ensurePlayer();
+        player.setSong(m_session.masterForUpdate()->song());
+        player.setChannelSettings(&m_session.mixForPlayer());
+        (void)player.soundChord(chord, status);
+    });
+    connect(m_notes, &NotesView::barSelected, m_palette, &ChordPalette::selectBar);
+    connect(m_notes, &NotesView::horizontalOffsetChanged, m_palette, &ChordPalette::scrollTo);
+    connect(m_notes, &NotesView::scalesChanged, m_palette, qOverload<>(&QWidget::update));
+    connect(m_palette, &ChordPalette::chordsChanged, this,
+            [this] { SetCommandState(kSaveEnabled); });
+    connect(m_palette, &ChordPalette::barChosen, this, [this](int bar) {
+        if (const TSong* song = m_session.song())
+            m_notes->setCursorTick(song->meter().BarStart(bar));
+    });
+    QAction* undo = m_palette->undoStack()->createUndoAction(this, QStringLiteral("&Undo"));
+    undo->setObjectName(QStringLiteral("mnEUndo"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction* redo = m_palette->undoStack()->createRedoAction(this, QStringLiteral("&Redo"));
+    redo->setObjectName(QStringLiteral("mnERedo"));
+    redo->setShortcuts({QKeySequence::Redo, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    c.mnEdit->addAction(undo);
+    c.mnEdit->addAction(redo);
+
     NotesStatusControls status;
     status.pitch = c.l_MelNt;
     status.position = c.l_MelPos;
@@ -125,6 +181,7 @@ TfMain::TfMain(MainWindowServices services, QWidget* parent)
 
 TfMain::~TfMain() {
     // The player's thread may still read the song: stop it before anything goes.
+    if (m_audition) m_audition->stop();
     if (m_player) m_player->stop();
     detachSong();
 }
@@ -202,10 +259,18 @@ bool TfMain::start(const QString& commandLine) {
     m_helpFile = m_folders.installPath + QStringLiteral("help/KORVANTA.HLP");
     SetCommandState(kNoSongCommands);
     readPatchNames();
-    const std::filesystem::path styles =
-        (m_folders.dataPath + QStringLiteral("Styles")).toStdString();
-    if (m_styles.load(styles) == StyleLibraryStatus::NotCreated)
+    const QString stylesFolder = m_folders.dataPath + QStringLiteral("Styles");
+    if (m_styles.load(stylesFolder.toStdString()) == StyleLibraryStatus::NotCreated)
         m_messages.error(m_styles.error(), "Error");
+    m_styleDialog = new TfStyle(m_styles, m_messages, this);
+    m_styleDialog->setStylesFolder(stylesFolder);
+    m_styleDialog->setImportTool(m_services.importTool);
+    m_styleDialog->setAudition([this](const StyleRecord& style) {
+        if (playing()) return;
+        if (!m_audition) m_audition = std::make_unique<StyleAudition>(ensurePlayer());
+        (void)m_audition->play(style);
+    });
+    connect(m_styleDialog, &TfStyle::libraryReloaded, this, &TfMain::onStyleLibraryReloaded);
     resetDisplays();
     rebuildRecentMenu();
     if (!commandLine.isEmpty()) OpenSong(commandLine, OpenOrigin::CommandLine);
@@ -294,6 +359,7 @@ Player& TfMain::ensurePlayer() {
 
 void TfMain::play() {
     if (!m_session.hasSong() || playing()) return;
+    if (m_audition) m_audition->stop();
     Player& player = ensurePlayer();
     m_session.renderAccompaniment();
     TSong* song = m_session.masterForUpdate()->song();

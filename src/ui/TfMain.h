@@ -35,8 +35,13 @@ class QWidget;
 
 namespace korvanta::ui {
 
+class ChordPalette;
 class FileDialogs;
 class NotesView;
+class StyleAudition;
+class TfChrMan;
+class TfOptions;
+class TfStyle;
 
 using PlayerFactory = std::function<std::unique_ptr<Player>()>;
 
@@ -47,6 +52,7 @@ struct MainWindowServices {
     FileDialogs* dialogs = nullptr;  // required
     ChannelChooser chooseChannel;    // empty: the dialog TfSetChn
     PlayerFactory makePlayer;        // empty: the built-in synth
+    QString importTool;              // the style import program; empty: none
 };
 
 // Where an open comes from: Recent Files and dropped files are listed at the
@@ -89,10 +95,17 @@ public:
     void AddRecentFile(const QString& path);
     // Runs the close query's steps; the window may close when it returns true.
     bool closeQuery();
+    void CreateAccompaniment();
+    void SelectStyle();
+    void SwitchStyle();
+    void ShowOptions();
 
     // --- State, for the views and for tests --------------------------------
     TuneSession& session() { return m_session; }
     NotesView* notesView() const { return m_notes; }
+    ChordPalette* chordPalette() const { return m_palette; }
+    TfStyle* styleDialog() const { return m_styleDialog; }
+    TfOptions* optionsDialog() const { return m_options; }
     const RecentFiles& recentFiles() const { return m_recent; }
     const PatchNames& patchNames() const { return m_patchNames; }
     const ProgramFolders& folders() const { return m_folders; }
@@ -141,10 +154,21 @@ private:
     void showMessages(const SessionResult& result);
     void afterProjectSaved(const std::string& path);
     void detachSong();
+    void buildPalette();
     void attachSong();
     void setSongCommandsEnabled(bool enabled);
     void showPatchCaptions();
     QString dialogFolder() const;
+
+    // Harmony commands (HarmonyCommands.cpp).
+    void onDraftChosen(int tag);
+    void checkDraft(int tag);
+    void onKeyChosen(int item);
+    void setKeyBox(int item);
+    void resetChordDisplay();
+    void showStyleImage();
+    void onStyleLibraryReloaded();
+    void onChordOctaveChanged(int octave);
 
     // Start-up and shutdown (TfMain.cpp).
     bool readSettings();
@@ -166,7 +190,12 @@ private:
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<Player> m_player;
     std::unique_ptr<Controls> m_c;
-    NotesView* m_notes = nullptr; // owned by the melody area
+    NotesView* m_notes = nullptr;      // owned by the melody area
+    ChordPalette* m_palette = nullptr; // owned by the chords area
+    TfStyle* m_styleDialog = nullptr;  // made at start-up, kept
+    TfOptions* m_options = nullptr;    // made on first use, kept
+    TfChrMan* m_manual = nullptr;      // made on first use, kept
+    std::unique_ptr<StyleAudition> m_audition;
     RecentFiles m_recent;
     ProgramFolders m_folders;
     WindowPlacement m_placement;
@@ -175,6 +204,7 @@ private:
     QString m_helpFile;
     QString m_lastFolder; // of the last file opened or saved
     QTimer m_playTimer;
+    int m_keyItem = 0;   // what the key box shows
     int m_savedKind = 0; // 0 none, 1 exported as MIDI, 2 saved as a project
     bool m_cancelFlag = false;
     bool m_settingsRead = false;

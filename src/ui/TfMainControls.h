@@ -8,6 +8,8 @@
 
 #include <QColor>
 
+class QStackedLayout;
+
 namespace korvanta::ui {
 
 // The window's colours.
@@ -18,6 +20,7 @@ inline const QColor kFieldColour(218, 204, 188);
 struct TfMain::Controls {
     // Menus and their items.
     QMenu* mnFile = nullptr;
+    QMenu* mnEdit = nullptr;
     QMenu* mnView = nullptr;
     QMenu* mnAcc = nullptr;
     QMenu* mnHarm = nullptr;
@@ -89,6 +92,7 @@ struct TfMain::Controls {
     // Chords area.
     QWidget* p_ChrG = nullptr;
     QWidget* chordPalettePlace = nullptr;
+    QStackedLayout* paletteStack = nullptr; // the hint, or the palette
     QLabel* l_ChrName = nullptr;
     QLabel* l_ChrNotes = nullptr;
     QLabel* l_ChrPatch = nullptr;

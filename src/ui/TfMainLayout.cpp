@@ -4,6 +4,7 @@
 
 #include "alg/song/Keys.h"
 #include "ui/TfMainControls.h"
+#include "ui/chords/ChordPalette.h"
 #include "ui/notes/NotesView.h"
 
 #include <QAction>
@@ -19,11 +20,13 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStackedLayout>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace korvanta::ui {
 
@@ -109,7 +112,6 @@ void TfMain::buildWindow() {
     setObjectName(QStringLiteral("TfMain"));
     setWindowTitle(QLatin1String(kTitle));
     const double s = dpiScale(this);
-    setMinimumSize(static_cast<int>(620 * s), static_cast<int>(460 * s));
     resize(static_cast<int>(825 * s), static_cast<int>(554 * s));
     if (const QScreen* screen = QApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -135,6 +137,10 @@ void TfMain::buildWindow() {
     layout->addWidget(buildChordsArea());
     setCentralWidget(central);
     buildStatusBar();
+    // The design's 620 pixels are the least width; the middle bar's controls
+    // may need more.
+    setMinimumSize(std::max(static_cast<int>(620 * s), central->minimumSizeHint().width()),
+                   static_cast<int>(460 * s));
 }
 
 void TfMain::buildMenus() {
@@ -166,6 +172,9 @@ void TfMain::buildMenus() {
     c.mnFile->addSeparator();
     c.mnFExit = named(c.mnFile->addAction(QStringLiteral("E&xit")), "mnFExit");
     c.mnFExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
+
+    // Chord edits in the palette can be undone.
+    c.mnEdit = named(bar->addMenu(QStringLiteral("&Edit")), "mnEdit");
 
     c.mnView = named(bar->addMenu(QStringLiteral("&View")), "mnView");
     c.mnView->addAction(QStringLiteral("Toolbars ..."));
@@ -282,6 +291,7 @@ QWidget* TfMain::buildMiddleBar() {
     bar->setFixedHeight(static_cast<int>(49 * s));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(6, 2, 6, 2);
+    row->setSpacing(4);
 
     row->addWidget(caption(QStringLiteral("Key :"), bar));
     c.cb_Key = named(new QComboBox(bar), "cb_Key");
@@ -290,12 +300,13 @@ QWidget* TfMain::buildMiddleBar() {
         const std::string_view name = KeyLongName(key);
         c.cb_Key->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     }
+    c.cb_Key->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     row->addWidget(c.cb_Key);
     row->addWidget(caption(QStringLiteral("Meter :"), bar));
     c.l_Meter = named(caption(QString(), bar, true), "l_Meter");
     c.l_Meter->setMinimumWidth(static_cast<int>(30 * s));
     row->addWidget(c.l_Meter);
-    row->addSpacing(8);
+    row->addSpacing(4);
 
     c.b_CreateAcc = named(new QPushButton(QStringLiteral("Create"), bar), "b_CreateAcc");
     c.b_CreateAcc->setToolTip(QStringLiteral("Create Accompaniment"));
@@ -303,12 +314,19 @@ QWidget* TfMain::buildMiddleBar() {
     c.b_StyleAcc->setToolTip(QStringLiteral("Select style..."));
     c.imgStl = named(new QPushButton(QStringLiteral("Style"), bar), "imgStl");
     c.imgStl->setCheckable(true);
+    c.imgStl->setFixedSize(static_cast<int>(56 * s), static_cast<int>(42 * s));
     c.imgStl->setToolTip(QStringLiteral("Click for Enable Style"));
+    // Its place stays when hidden, so the bar does not jump when it shows.
+    QSizePolicy keepPlace = c.imgStl->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    c.imgStl->setSizePolicy(keepPlace);
     c.imgStl->setVisible(false);
-    row->addWidget(c.b_CreateAcc);
-    row->addWidget(c.b_StyleAcc);
+    for (QPushButton* b : {c.b_CreateAcc, c.b_StyleAcc}) {
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(b->text()) + static_cast<int>(20 * s));
+        row->addWidget(b);
+    }
     row->addWidget(c.imgStl);
-    row->addSpacing(8);
+    row->addSpacing(4);
 
     row->addWidget(caption(QStringLiteral("Tempo"), bar));
     c.t_Tempo = named(new QLineEdit(bar), "t_Tempo");
@@ -319,14 +337,15 @@ QWidget* TfMain::buildMiddleBar() {
     c.sb_Tempo = named(new QScrollBar(Qt::Horizontal, bar), "sb_Tempo");
     c.sb_Tempo->setRange(8, 255);
     c.sb_Tempo->setValue(120);
-    c.sb_Tempo->setFixedWidth(static_cast<int>(90 * s));
+    c.sb_Tempo->setFixedWidth(static_cast<int>(70 * s));
     row->addWidget(c.sb_Tempo);
-    row->addSpacing(8);
+    row->addSpacing(4);
 
     QStyle* st = style();
     auto transport = [&](QStyle::StandardPixmap icon, const char* hint, const char* name) {
         auto* b = named(new QPushButton(quickIcon(st, icon), QString(), bar), name);
         b->setToolTip(QLatin1String(hint));
+        b->setFixedSize(static_cast<int>(26 * s), static_cast<int>(26 * s));
         row->addWidget(b);
         return b;
     };
@@ -346,7 +365,8 @@ QWidget* TfMain::buildMiddleBar() {
     c.me_FromTo->setVisible(false);
     c.me_FromTo->setProperty("tag", 0);
     for (QLineEdit* e : {c.me_From, c.me_To}) {
-        e->setFixedWidth(static_cast<int>(72 * s));
+        // Room for the widest position text, "99999:99:999".
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("9999:99:999")) + 8);
         e->setToolTip(QStringLiteral("Loop from / to (bar:beat:tick); Enter sets the loop"));
         paintField(e);
         loop->addWidget(e);
@@ -394,8 +414,12 @@ QWidget* TfMain::buildChordsArea() {
     QPalette hintColours = hint->palette();
     hintColours.setColor(QPalette::WindowText, QColor(128, 128, 128));
     hint->setPalette(hintColours);
-    auto* placeLayout = new QVBoxLayout(c.chordPalettePlace);
+    // The hint until the palette has columns; the palette then.
+    auto* placeLayout = new QStackedLayout(c.chordPalettePlace);
     placeLayout->addWidget(hint);
+    m_palette = new ChordPalette(m_session, *m_notes, c.chordPalettePlace);
+    placeLayout->addWidget(m_palette);
+    c.paletteStack = placeLayout;
     c.p_ChrG->layout()->addWidget(c.chordPalettePlace);
     return c.p_ChrG;
 }

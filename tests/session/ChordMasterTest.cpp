@@ -8,6 +8,7 @@
 #include "alg/harmony/ProgressionTables.h"
 #include "alg/song/TSongReader.h"
 #include "project/ProjectFile.h"
+#include "support/MelodyProject.h"
 #include "support/ScratchPath.h"
 #include "support/SmfBuilder.h"
 
@@ -86,23 +87,7 @@ private:
 // (ticks), one note per quarter, in 4/4.
 void writeMelodyProject(const std::string& fileName,
                         const std::vector<std::pair<int, int>>& notes) {
-    TSong song;
-    TMeterMap& meter = song.meter();
-    meter.wholeTicks = 4 * kQuarter;
-    meter.sixteenthTicks = kQuarter / 4;
-    meter.shortestNote = kQuarter / 4;
-    meter.SetDivision(kQuarter);
-    meter.AddMeter(0, 4, 4);
-    int ticks = 0;
-    for (const auto& [pitch, duration] : notes) {
-        song.notes.AddNote(static_cast<std::uint8_t>(pitch), kMelodyList, 0x6464,
-                           meter.ToPos(ticks), static_cast<std::uint16_t>(duration),
-                           static_cast<std::uint8_t>(pitch % 12));
-        ticks += kQuarter;
-    }
-    PrepareMelody(song, kMelodyList, PrepareMode::ProjectFile);
-    HarmonySettings settings = kBuiltInHarmonySettings;
-    ASSERT_TRUE(ProjectFile(fileName, song, settings).save().ok());
+    ASSERT_TRUE(test::writeMelodyProject(fileName, notes));
 }
 
 class ChordMasterTest : public testing::Test {
@@ -315,11 +300,7 @@ TEST_F(ChordMasterTest, KeyChosenByHandDecidesTheKey) {
 TEST_F(ChordMasterTest, AmbiguousKeyIsAskedAsTheMajorKeyAndAnswered) {
     // A melody on which the schemes disagree: scheme 0 votes C major, scheme 1
     // A minor, scheme 2 neither, so no key has two votes.
-    const std::vector<std::pair<int, int>> notes{
-        {60, 160}, {60, 160}, {65, 0},   {69, 0},   {69, 480}, {68, 480}, {62, 320}, {62, 160},
-        {62, 480}, {62, 480}, {60, 320}, {71, 0},   {65, 480}, {71, 0},   {62, 320}, {69, 320},
-        {68, 480}, {67, 480}, {60, 0},   {60, 480}, {62, 480}, {69, 160}, {69, 320}, {69, 0},
-        {67, 480}, {60, 320}, {68, 0},   {60, 160}, {67, 320}, {67, 0},   {69, 0},   {67, 0}};
+    const std::vector<std::pair<int, int>>& notes = test::kAmbiguousMelody;
     const TempFile file("ambiguous.kvt");
     writeMelodyProject(file.name(), notes);
 

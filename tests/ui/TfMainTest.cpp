@@ -86,8 +86,8 @@ TEST_F(TfMainTest, StoredRecentFilesAndPlacementComeBack) {
         s.setValue("Recent Files/File0", "/songs/a&b.mid");
         s.setValue("Recent Files/File1", "/songs/two.kvt");
         s.setValue("Recent Files/File2", "/songs/three.mid");
-        s.setValue("DeskTop/Height", 500);
-        s.setValue("DeskTop/Width", 700);
+        s.setValue("DeskTop/Height", 600);
+        s.setValue("DeskTop/Width", 900);
         s.setValue("DeskTop/Left", 10);
         s.setValue("DeskTop/Top", 20);
         s.setValue("DeskTop/Maximize", false);
@@ -95,7 +95,7 @@ TEST_F(TfMainTest, StoredRecentFilesAndPlacementComeBack) {
     makeWindow();
     ASSERT_TRUE(window->start());
     EXPECT_EQ(recentCaptions(), (QStringList{"/songs/a&&b.mid", "/songs/two.kvt"}));
-    EXPECT_EQ(window->size(), QSize(700, 500));
+    EXPECT_EQ(window->size(), QSize(900, 600));
 
     // Nothing changed the list: it is not written back (File2 would go).
     window->close();
@@ -105,20 +105,20 @@ TEST_F(TfMainTest, StoredRecentFilesAndPlacementComeBack) {
 TEST_F(TfMainTest, AWindowClosedMaximizedComesBackMaximizedWithItsNormalBounds) {
     startWindow();
     window->show();
-    window->setGeometry(40, 50, 700, 500);
+    window->setGeometry(40, 50, 900, 600);
     QApplication::processEvents();
     window->showMaximized();
     QApplication::processEvents();
     ASSERT_TRUE(window->close());
     EXPECT_TRUE(stored("DeskTop/Maximize").toBool());
-    EXPECT_EQ(stored("DeskTop/Width").toInt(), 700);
-    EXPECT_EQ(stored("DeskTop/Height").toInt(), 500);
+    EXPECT_EQ(stored("DeskTop/Width").toInt(), 900);
+    EXPECT_EQ(stored("DeskTop/Height").toInt(), 600);
 
     window.reset();
     makeWindow();
     ASSERT_TRUE(window->start());
     EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
-    EXPECT_EQ(window->placement().width, 700);
+    EXPECT_EQ(window->placement().width, 900);
 }
 
 TEST_F(TfMainTest, AWindowStoredOffEveryScreenComesBackOnOne) {

@@ -189,6 +189,7 @@ void NotesView::relayout() {
     updateScrollBars();
     setHeaderOffset(m_offset);
     viewport()->update();
+    emit scalesChanged();
 }
 
 std::int64_t NotesView::tickAtX(int x) const {

@@ -139,6 +139,7 @@ signals:
     void barSelected(int bar); // the chord palette selects this bar
     void loopChanged(bool on);
     void horizontalOffsetChanged(int pixels); // the chord palette scrolls in step
+    void scalesChanged();                     // a new song, meter or zoom: columns move
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -132,6 +132,29 @@ TEST_F(HarmonyCommandsTest, AnAmbiguousKeyIsAskedAndTheAnswerShown) {
     }
 }
 
+TEST_F(HarmonyCommandsTest, AKeyThatCannotBeFoundKeepsTheChordsShown) {
+    // amazing-grace hides its key from the analysis: by hand it harmonizes.
+    startWindow(sample("amazing-grace.mid"));
+    ASSERT_TRUE(window->session().hasSong());
+    chooseKey("F-dur");
+    messages.setFallbackAnswer(MessageAnswer::No);
+    create();
+    ASSERT_TRUE(window->session().harmonized());
+    const auto chords = song().barHarmony.size();
+
+    // Back to the melody's key: the analysis fails, the chords stay and show.
+    find<QAction>("mnHDraft1")->trigger();
+    messages.clear();
+    create();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.last().kind, Kind::Error);
+    EXPECT_NE(messages.last().text.find("Can not recognize key"), std::string::npos);
+    EXPECT_FALSE(window->session().settings().AutoKey);
+    EXPECT_EQ(song().barHarmony.size(), chords);
+    EXPECT_TRUE(window->chordPalette()->built());
+    EXPECT_EQ(window->chordPalette()->columnCount(), song().barCount);
+}
+
 TEST_F(HarmonyCommandsTest, AFiveFourSongGetsPlainChordsAndNoStyle) {
     test::TrackBuilder track;
     track.timeSig(0, 5, 2);

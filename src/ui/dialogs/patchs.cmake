@@ -1,0 +1,3 @@
+# Sources of the instrument and mixer dialog, relative to src/ui.
+set(KORVANTA_UI_PATCHS_SOURCES
+)

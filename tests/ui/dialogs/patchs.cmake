@@ -1,0 +1,3 @@
+# Tests of the instrument and mixer dialog, relative to tests/ui.
+set(KORVANTA_UI_PATCHS_TESTS
+)

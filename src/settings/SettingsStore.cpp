@@ -230,6 +230,12 @@ public:
         return value->toString();
     }
 
+    // A text that may be absent; absent reads as empty.
+    std::optional<QString> optionalText(const QString& name) {
+        if (!m_settings.contains(name)) return QString();
+        return text(name);
+    }
+
     std::optional<double> harmonyValue(const HarmonyValue& entry) {
         const QString name = QString::fromLatin1(entry.name);
         switch (entry.kind) {
@@ -400,6 +406,30 @@ bool SettingsStore::writeSettings(const HarmonySettings& source) {
     settings->beginGroup(QString::fromLatin1(kSettingsGroup));
     for (const HarmonyValue& entry : kHarmonyValues)
         settings->setValue(QString::fromLatin1(entry.name), storedForm(entry, source));
+    settings->endGroup();
+    return finishWrite(*settings);
+}
+
+bool SettingsStore::readOutput(OutputChoice& choice) {
+    const std::unique_ptr<QSettings> settings = openChecked();
+    if (!settings) return false;
+    if (!hasGroup(*settings, kSettingsGroup)) return false;
+
+    GroupReader reader(*settings, kSettingsGroup);
+    const std::optional<QString> port = reader.optionalText(QStringLiteral("MidiPort"));
+    if (!port) return reportError(reader.error());
+    const std::optional<QString> soundFont = reader.optionalText(QStringLiteral("SoundFont"));
+    if (!soundFont) return reportError(reader.error());
+    choice = OutputChoice{*port, *soundFont};
+    return true;
+}
+
+bool SettingsStore::writeOutput(const OutputChoice& choice) {
+    const std::unique_ptr<QSettings> settings = openChecked();
+    if (!settings) return false;
+    settings->beginGroup(QString::fromLatin1(kSettingsGroup));
+    settings->setValue(QStringLiteral("MidiPort"), choice.port);
+    settings->setValue(QStringLiteral("SoundFont"), choice.soundFont);
     settings->endGroup();
     return finishWrite(*settings);
 }

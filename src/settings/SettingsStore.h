@@ -1,7 +1,7 @@
 #pragma once
 // SettingsStore keeps the user's preferences between runs: the program's
-// folders, the harmony settings, the recent-files list, the main window's
-// placement and the site address, in three groups "Settings",
+// folders, the harmony settings, the MIDI output, the recent-files list, the
+// main window's placement and the site address, in three groups "Settings",
 // "Recent Files" and "DeskTop" of one QSettings store.
 //
 // Every operation opens the store, does its work, closes it again and returns
@@ -82,6 +82,14 @@ struct WindowPlacement {
     bool operator==(const WindowPlacement&) const = default;
 };
 
+// Where the song plays: the built-in synth or a system MIDI port.
+struct OutputChoice {
+    QString port;      // empty: the built-in synth; else a system MIDI port's name
+    QString soundFont; // the built-in synth's SoundFont file; empty: the system's General MIDI one
+
+    bool operator==(const OutputChoice&) const = default;
+};
+
 class SettingsStore {
 public:
     // Group and value names other parts of the program rely on.
@@ -108,6 +116,12 @@ public:
 
     bool readSettings(HarmonySettings& settings);
     bool writeSettings(const HarmonySettings& settings);
+
+    // The output lives in "Settings" as MidiPort and SoundFont. Stores
+    // written before there was a choice have neither: a missing value reads
+    // as empty (the built-in synth with the system's SoundFont).
+    bool readOutput(OutputChoice& choice);
+    bool writeOutput(const OutputChoice& choice);
 
     // Reads the list, most recent first, and its maximum length. The list
     // ends at the first empty (or absent) entry or at maxCount entries; the

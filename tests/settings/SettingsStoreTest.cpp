@@ -312,6 +312,84 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(param.param.name) + "_" + std::to_string(param.index);
     });
 
+// ---- MIDI output --------------------------------------------------------------
+
+using SettingsStoreOutput = SettingsStoreFixture;
+
+TEST_F(SettingsStoreOutput, PortAndSoundFontSurviveAWriteAndARead) {
+    // A comma and a leading @ are special in INI files.
+    const OutputChoice written{QString::fromUtf8("@Synth, Port 1 — ü"),
+                               QStringLiteral("/fonts/a b, c.sf2")};
+    ASSERT_TRUE(store().writeOutput(written));
+    OutputChoice read{QStringLiteral("stale"), QStringLiteral("stale")};
+    ASSERT_TRUE(store().readOutput(read));
+    EXPECT_EQ(read, written);
+    EXPECT_EQ(raw(kSettings, QStringLiteral("MidiPort")).toString(), written.port);
+
+    ASSERT_TRUE(store().writeOutput(OutputChoice{}));
+    ASSERT_TRUE(store().readOutput(read));
+    EXPECT_EQ(read, OutputChoice{});
+    EXPECT_TRUE(m_sink.empty());
+}
+
+TEST_F(SettingsStoreOutput, AStoreFromBeforeTheChoiceReadsAsTheBuiltInSynth) {
+    ASSERT_TRUE(store().writeSettings(kBuiltInHarmonySettings));
+    OutputChoice read{QStringLiteral("stale"), QStringLiteral("stale")};
+    EXPECT_TRUE(store().readOutput(read));
+    EXPECT_EQ(read, OutputChoice{});
+
+    setRaw(kSettings, QStringLiteral("SoundFont"), QStringLiteral("/fonts/gm.sf2"));
+    EXPECT_TRUE(store().readOutput(read));
+    EXPECT_EQ(read, (OutputChoice{QString(), QStringLiteral("/fonts/gm.sf2")}));
+    EXPECT_TRUE(m_sink.empty());
+}
+
+TEST_F(SettingsStoreOutput, ReadingWithoutTheSettingsGroupFailsQuietlyAndChangesNothing) {
+    ASSERT_TRUE(store().writePlacement(WindowPlacement{}));
+    OutputChoice read{QStringLiteral("port"), QStringLiteral("font")};
+    EXPECT_FALSE(store().readOutput(read));
+    EXPECT_EQ(read, (OutputChoice{QStringLiteral("port"), QStringLiteral("font")}));
+    EXPECT_TRUE(m_sink.empty());
+}
+
+TEST_F(SettingsStoreOutput, AValueThatIsNotATextIsReportedByNameAndChangesNothing) {
+    const OutputChoice before{QStringLiteral("port"), QStringLiteral("font")};
+    for (const char* name : {"MidiPort", "SoundFont"}) {
+        m_sink.clear();
+        ASSERT_TRUE(store().writeOutput(before));
+        // Read back from an INI file as a list, not as one text.
+        setRaw(kSettings, QString::fromLatin1(name), QStringList{"a", "b"});
+        OutputChoice read = before;
+        EXPECT_FALSE(store().readOutput(read)) << name;
+        EXPECT_EQ(read, before) << name;
+        EXPECT_TRUE(oneErrorMentioning(std::string("\"") + name + "\""));
+        EXPECT_TRUE(oneErrorMentioning("not a text"));
+    }
+}
+
+TEST_F(SettingsStoreOutput, OutputAndHarmonyValuesDoNotOverwriteEachOther) {
+    const OutputChoice output{QStringLiteral("port"), QStringLiteral("font.sf3")};
+    ASSERT_TRUE(store().writeOutput(output));
+    ASSERT_TRUE(store().writeSettings(allChanged()));
+    ASSERT_TRUE(store().writeBase(setupValues()));
+
+    OutputChoice read;
+    ASSERT_TRUE(store().readOutput(read));
+    EXPECT_EQ(read, output);
+    HarmonySettings settings;
+    ASSERT_TRUE(store().readSettings(settings));
+    EXPECT_EQ(settings, allChanged());
+}
+
+TEST_F(SettingsStoreOutput, SetupWritesNoOutputSoTheBuiltInSynthIsChosen) {
+    ASSERT_TRUE(store().writeBase(setupValues()));
+    EXPECT_FALSE(hasRaw(kSettings, QStringLiteral("MidiPort")));
+    EXPECT_FALSE(hasRaw(kSettings, QStringLiteral("SoundFont")));
+    OutputChoice read{QStringLiteral("stale"), QString()};
+    EXPECT_TRUE(store().readOutput(read));
+    EXPECT_EQ(read, OutputChoice{});
+}
+
 // ---- recent files -------------------------------------------------------------
 
 using SettingsStoreRecentFiles = SettingsStoreFixture;

@@ -2,6 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +16,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <utility>
 
 namespace korvanta::ui {
 
@@ -38,10 +44,36 @@ int customChordsValue(const QString& text) {
     return ok ? value : 0;
 }
 
+const QString kBuiltInSynth = QStringLiteral("Built-in synthesizer");
+const QString kNotConnected = QStringLiteral(" (not connected)");
+
+// Paths as the file system spells them (no conversion that could throw).
+std::filesystem::path toPath(const QString& text) {
+#if defined(Q_OS_WIN)
+    return std::filesystem::path(text.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(text).toStdString());
+#endif
+}
+
+QString fromPath(const std::filesystem::path& path) {
+#if defined(Q_OS_WIN)
+    return QString::fromStdWString(path.native());
+#else
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+#endif
+}
+
+QString askForSoundFont(QWidget* parent, const QString& current) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("SoundFont"), current,
+                                        QStringLiteral("SoundFont files (*.sf2 *.sf3)"));
+}
+
 } // namespace
 
 TfOptions::TfOptions(QWidget* parent)
-    : QDialog(parent), m_pages(named(new QTabWidget(this), "pgc_Options")) {
+    : QDialog(parent), m_pages(named(new QTabWidget(this), "pgc_Options")),
+      m_chooseSoundFont(&askForSoundFont) {
     setObjectName(QStringLiteral("TfOptions"));
     setWindowTitle(QStringLiteral("Options"));
 
@@ -88,6 +120,35 @@ TfOptions::TfOptions(QWidget* parent)
     pageLayout->setRowStretch(7, 1);
     m_pages->addTab(page, QStringLiteral("Accompaniment"));
 
+    m_outputPage = new QWidget(m_pages);
+    m_outputPage->setObjectName(QStringLiteral("ts_Output"));
+    m_output = named(new QComboBox(m_outputPage), "cb_Output");
+    m_output->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* outputLabel = new QLabel(QStringLiteral("MIDI &Output"), m_outputPage);
+    outputLabel->setBuddy(m_output);
+    m_soundFont = named(new QLineEdit(m_outputPage), "e_SoundFont");
+    m_soundFont->setPlaceholderText(QStringLiteral("The system's General MIDI SoundFont"));
+    m_soundFontLabel = new QLabel(QStringLiteral("Sou&ndFont"), m_outputPage);
+    m_soundFontLabel->setBuddy(m_soundFont);
+    m_browseSoundFont =
+        named(new QPushButton(QStringLiteral("&Browse..."), m_outputPage), "b_SoundFont");
+    m_soundFontState = named(new QLabel(m_outputPage), "l_SoundFontState");
+    m_soundFontState->setWordWrap(true);
+    connect(m_output, &QComboBox::currentIndexChanged, this, [this] { updateSoundFontControls(); });
+    connect(m_soundFont, &QLineEdit::textChanged, this, [this] { updateSoundFontState(); });
+    connect(m_browseSoundFont, &QPushButton::clicked, this, [this] { browseSoundFont(); });
+
+    auto* outputLayout = new QGridLayout(m_outputPage);
+    outputLayout->addWidget(outputLabel, 0, 0);
+    outputLayout->addWidget(m_output, 0, 1, 1, 2);
+    outputLayout->addWidget(m_soundFontLabel, 1, 0);
+    outputLayout->addWidget(m_soundFont, 1, 1);
+    outputLayout->addWidget(m_browseSoundFont, 1, 2);
+    outputLayout->addWidget(m_soundFontState, 2, 1, 1, 2);
+    outputLayout->setColumnStretch(1, 1);
+    outputLayout->setRowStretch(3, 1);
+    m_pages->addTab(m_outputPage, QStringLiteral("Output"));
+
     m_default = named(new QPushButton(QStringLiteral("De&fault"), this), "b_Default");
     m_ok = named(new QPushButton(QStringLiteral("OK"), this), "b_OK");
     m_cancel = named(new QPushButton(QStringLiteral("Cancel"), this), "b_Cancel");
@@ -109,6 +170,9 @@ TfOptions::TfOptions(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pages);
     layout->addLayout(buttons);
+
+    fillOutputList();
+    updateSoundFontState();
 }
 
 void TfOptions::showSettings(const HarmonySettings& settings) {
@@ -160,12 +224,98 @@ void TfOptions::showPatch() {
     m_patch->setCurrentIndex(std::clamp(m_shownPatch, 0, m_patch->count() - 1));
 }
 
+void TfOptions::setOutputPorts(const QStringList& ports) {
+    m_ports = ports;
+    fillOutputList();
+}
+
+void TfOptions::showOutput(const OutputChoice& choice) {
+    m_shownPort = choice.port;
+    fillOutputList();
+    m_soundFont->setText(choice.soundFont);
+    updateSoundFontState();
+}
+
+OutputChoice TfOptions::takeOutput() const {
+    OutputChoice choice;
+    choice.port = m_output->currentIndex() >= 0 ? m_output->currentData().toString() : m_shownPort;
+    choice.soundFont = m_soundFont->text().trimmed();
+    return choice;
+}
+
+void TfOptions::setSynthOptions(FluidSynthOptions options) {
+    m_synthOptions = std::move(options);
+    updateSoundFontState();
+}
+
+void TfOptions::setSoundFontChooser(SoundFontChooser chooser) {
+    m_chooseSoundFont = std::move(chooser);
+}
+
+void TfOptions::fillOutputList() {
+    m_output->clear();
+    m_output->addItem(kBuiltInSynth, QString());
+    for (const QString& port : m_ports)
+        if (!port.isEmpty()) m_output->addItem(port, port); // an empty name would be the synth
+    int selected = 0;
+    if (!m_shownPort.isEmpty()) {
+        selected = m_output->findData(m_shownPort);
+        // Kept in the list, so OK does not lose a port that is only unplugged.
+        if (selected < 0) {
+            m_output->addItem(m_shownPort + kNotConnected, m_shownPort);
+            selected = m_output->count() - 1;
+        }
+    }
+    m_output->setCurrentIndex(selected);
+    updateSoundFontControls();
+}
+
+void TfOptions::updateSoundFontControls() {
+    const bool synth = m_output->currentIndex() <= 0;
+    m_soundFontLabel->setEnabled(synth);
+    m_soundFont->setEnabled(synth);
+    m_browseSoundFont->setEnabled(synth);
+    m_soundFontState->setEnabled(synth);
+}
+
+void TfOptions::updateSoundFontState() {
+    FluidSynthOptions options = m_synthOptions;
+    options.soundFont = toPath(m_soundFont->text().trimmed());
+    const std::optional<std::filesystem::path> found = FluidSynthOutput::findSoundFont(options);
+    m_soundFontState->setText(
+        found ? QStringLiteral("Found: ") + QDir::toNativeSeparators(fromPath(*found))
+              : QStringLiteral("Not found: the built-in synthesizer will be silent"));
+}
+
+void TfOptions::browseSoundFont() {
+    if (!m_chooseSoundFont) return;
+    const QString chosen = m_chooseSoundFont(this, m_soundFont->text().trimmed());
+    if (!chosen.isEmpty()) m_soundFont->setText(QDir::toNativeSeparators(chosen));
+}
+
+bool TfOptions::edit(HarmonySettings& settings, OutputChoice& output, const PatchNames& names,
+                     const QStringList& ports) {
+    m_pages->setTabEnabled(m_pages->indexOf(m_outputPage), true);
+    m_ports = ports;
+    showOutput(output);
+    return run(settings, &output, names);
+}
+
 bool TfOptions::edit(HarmonySettings& settings, const PatchNames& names) {
+    // Nothing would take the output's controls back, so they are not offered.
+    m_pages->setTabEnabled(m_pages->indexOf(m_outputPage), false);
+    return run(settings, nullptr, names);
+}
+
+bool TfOptions::run(HarmonySettings& settings, OutputChoice* output, const PatchNames& names) {
     m_pages->setCurrentIndex(0);
     setPatchNames(names);
     showSettings(settings);
     const bool accepted = exec() == QDialog::Accepted;
-    if (accepted) settings = takeSettings(settings);
+    if (accepted) {
+        settings = takeSettings(settings);
+        if (output) *output = takeOutput();
+    }
     clearPatchNames();
     return accepted;
 }

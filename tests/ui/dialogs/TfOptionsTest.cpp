@@ -8,12 +8,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -75,6 +78,16 @@ struct TfOptionsTest : ::testing::Test {
 
     // Runs edit() and, once the dialog is up, act on it.
     bool editWith(HarmonySettings& settings, std::function<void()> act) {
+        return runModal([&] { return dialog.edit(settings, patchNames()); }, std::move(act));
+    }
+
+    bool editWith(HarmonySettings& settings, OutputChoice& output, const QStringList& ports,
+                  std::function<void()> act) {
+        return runModal([&] { return dialog.edit(settings, output, patchNames(), ports); },
+                        std::move(act));
+    }
+
+    bool runModal(const std::function<bool()>& edit, std::function<void()> act) {
         bool acted = false;
         QTimer::singleShot(0, &dialog, [&] {
             acted = dialog.isVisible();
@@ -84,7 +97,7 @@ struct TfOptionsTest : ::testing::Test {
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, &dialog, &QDialog::reject);
         guard.start(5000);
-        const bool accepted = dialog.edit(settings, patchNames());
+        const bool accepted = edit();
         EXPECT_TRUE(acted) << "the dialog was not shown modally";
         EXPECT_TRUE(guard.isActive()) << "the dialog was left open";
         return accepted;
@@ -98,11 +111,12 @@ struct TfOptionsTest : ::testing::Test {
     }
 };
 
-TEST_F(TfOptionsTest, HasOnePageNamedControlsAndADisabledHelp) {
+TEST_F(TfOptionsTest, HasTwoPagesNamedControlsAndADisabledHelp) {
     EXPECT_EQ(dialog.windowTitle(), "Options");
     auto* pages = find<QTabWidget>("pgc_Options");
-    ASSERT_EQ(pages->count(), 1);
+    ASSERT_EQ(pages->count(), 2);
     EXPECT_EQ(plain(pages->tabText(0)), "Accompaniment");
+    EXPECT_EQ(plain(pages->tabText(1)), "Output");
     EXPECT_EQ(plain(find<QCheckBox>("chb_OnGetTon")->text()), "Key Auto Recognition");
     EXPECT_EQ(plain(find<QRadioButton>("rb_Standart")->text()), "Standard");
     EXPECT_EQ(plain(find<QRadioButton>("rb_Advanced")->text()), "Advanced");
@@ -123,6 +137,8 @@ TEST_F(TfOptionsTest, LabelsReachTheirControlsAndMnemonicsAreUnique) {
         if (label->buddy()) labels << plain(label->text());
     EXPECT_TRUE(labels.contains("Default Accompaniment Patch"));
     EXPECT_TRUE(labels.contains("Max Number of Custom Chords"));
+    EXPECT_TRUE(labels.contains("MIDI Output"));
+    EXPECT_TRUE(labels.contains("SoundFont"));
 
     // Two controls on one letter would make Alt+letter reach only one.
     QStringList captions;
@@ -138,7 +154,7 @@ TEST_F(TfOptionsTest, LabelsReachTheirControlsAndMnemonicsAreUnique) {
         EXPECT_FALSE(letters.contains(letter)) << caption.toStdString();
         letters << letter;
     }
-    EXPECT_GE(letters.size(), 8);
+    EXPECT_GE(letters.size(), 11);
 }
 
 TEST_F(TfOptionsTest, ShowsEverySettingInItsControl) {
@@ -285,6 +301,208 @@ TEST_F(TfOptionsTest, EnterIsOkAndEscapeIsCancel) {
         QTest::keyClick(&dialog, Qt::Key_Escape);
     }));
     EXPECT_TRUE(settings.CSFilter);
+}
+
+// ---- the output page ------------------------------------------------------------
+
+// No fallback SoundFonts, so what the machine has installed does not matter.
+FluidSynthOptions synthWithout() {
+    FluidSynthOptions options;
+    options.fallbackSoundFonts.clear();
+    return options;
+}
+
+const QString kNotFound = QStringLiteral("Not found: the built-in synthesizer will be silent");
+
+struct TfOptionsOutputTest : TfOptionsTest {
+    TfOptionsOutputTest() { dialog.setSynthOptions(synthWithout()); }
+
+    QComboBox* output() { return find<QComboBox>("cb_Output"); }
+    QLineEdit* soundFont() { return find<QLineEdit>("e_SoundFont"); }
+    QPushButton* browse() { return find<QPushButton>("b_SoundFont"); }
+    QLabel* state() { return find<QLabel>("l_SoundFontState"); }
+
+    QStringList listed() {
+        QStringList items;
+        for (int i = 0; i < output()->count(); ++i)
+            items << output()->itemText(i);
+        return items;
+    }
+
+    bool soundFontControlsEnabled() {
+        const bool edit = soundFont()->isEnabled();
+        EXPECT_EQ(browse()->isEnabled(), edit);
+        EXPECT_EQ(state()->isEnabled(), edit);
+        return edit;
+    }
+
+    // A file with content in its own temporary folder.
+    QString makeFile(const QString& name) {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("RIFF");
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(TfOptionsOutputTest, ListsTheSynthFirstThenThePortsByName) {
+    EXPECT_EQ(listed(), QStringList({"Built-in synthesizer"}));
+    EXPECT_EQ(plain(browse()->text()), "Browse...");
+
+    dialog.setOutputPorts({"Midi Through:0", "", "USB Keys, port 1"});
+    EXPECT_EQ(listed(),
+              QStringList({"Built-in synthesizer", "Midi Through:0", "USB Keys, port 1"}));
+    EXPECT_EQ(output()->currentIndex(), 0);
+    EXPECT_EQ(dialog.takeOutput().port, QString());
+}
+
+TEST_F(TfOptionsOutputTest, ChoosingAPortGivesItsNameAndKeepsTheSoundFont) {
+    dialog.setOutputPorts({"A", "B"});
+    dialog.showOutput({QString(), QStringLiteral("/fonts/x.sf2")});
+    output()->setCurrentIndex(2);
+    EXPECT_EQ(dialog.takeOutput(), (OutputChoice{"B", "/fonts/x.sf2"}));
+
+    dialog.showOutput({QStringLiteral("A"), QString()});
+    EXPECT_EQ(output()->currentIndex(), 1);
+    EXPECT_EQ(soundFont()->text(), QString());
+    EXPECT_EQ(dialog.takeOutput(), (OutputChoice{"A", ""}));
+}
+
+TEST_F(TfOptionsOutputTest, SoundFontControlsAreEnabledOnlyForTheSynth) {
+    dialog.setOutputPorts({"A"});
+    dialog.showOutput({});
+    EXPECT_TRUE(soundFontControlsEnabled());
+    output()->setCurrentIndex(1);
+    EXPECT_FALSE(soundFontControlsEnabled());
+    output()->setCurrentIndex(0);
+    EXPECT_TRUE(soundFontControlsEnabled());
+
+    dialog.showOutput({QStringLiteral("A"), QString()});
+    EXPECT_FALSE(soundFontControlsEnabled());
+    dialog.showOutput({QStringLiteral("gone"), QString()});
+    EXPECT_FALSE(soundFontControlsEnabled());
+}
+
+TEST_F(TfOptionsOutputTest, AStoredPortThatIsNotConnectedIsListedAndKept) {
+    dialog.setOutputPorts({"A"});
+    dialog.showOutput({QStringLiteral("Synth B"), QStringLiteral("f.sf2")});
+    EXPECT_EQ(listed(), QStringList({"Built-in synthesizer", "A", "Synth B (not connected)"}));
+    EXPECT_EQ(output()->currentIndex(), 2);
+    EXPECT_EQ(dialog.takeOutput(), (OutputChoice{"Synth B", "f.sf2"}));
+
+    // Ports that come after the choice keep it too; once back it is listed once.
+    dialog.setOutputPorts({});
+    EXPECT_EQ(listed(), QStringList({"Built-in synthesizer", "Synth B (not connected)"}));
+    EXPECT_EQ(dialog.takeOutput().port, "Synth B");
+    dialog.setOutputPorts({"Synth B", "A"});
+    EXPECT_EQ(listed(), QStringList({"Built-in synthesizer", "Synth B", "A"}));
+    EXPECT_EQ(output()->currentIndex(), 1);
+
+    // Choosing the synth instead gives up the port.
+    dialog.setOutputPorts({"A"});
+    output()->setCurrentIndex(0);
+    EXPECT_EQ(dialog.takeOutput().port, QString());
+}
+
+TEST_F(TfOptionsOutputTest, TheStateSaysWhetherTheSoundFontCanBeRead) {
+    ASSERT_TRUE(m_dir.isValid());
+    const QString font = makeFile(QStringLiteral("chosen.sf2"));
+    dialog.showOutput({QString(), font});
+    EXPECT_EQ(state()->text(), "Found: " + QDir::toNativeSeparators(font));
+
+    soundFont()->setText(m_dir.filePath(QStringLiteral("missing.sf2")));
+    EXPECT_EQ(state()->text(), kNotFound);
+    soundFont()->setText(m_dir.path()); // a folder is no SoundFont
+    EXPECT_EQ(state()->text(), kNotFound);
+    soundFont()->clear();
+    EXPECT_EQ(state()->text(), kNotFound);
+
+    // Without a readable choice the synth falls back to the system's file.
+    const QString system = makeFile(QStringLiteral("system-GM.sf2"));
+    FluidSynthOptions options = synthWithout();
+    options.fallbackSoundFonts = {std::filesystem::path(system.toStdString())};
+    dialog.setSynthOptions(options);
+    EXPECT_EQ(state()->text(), "Found: " + QDir::toNativeSeparators(system));
+    soundFont()->setText(m_dir.filePath(QStringLiteral("missing.sf2")));
+    EXPECT_EQ(state()->text(), "Found: " + QDir::toNativeSeparators(system));
+    soundFont()->setText(font);
+    EXPECT_EQ(state()->text(), "Found: " + QDir::toNativeSeparators(font));
+}
+
+TEST_F(TfOptionsOutputTest, BrowseStartsAtTheEditAndCancelKeepsIt) {
+    QString startedAt;
+    QString answer = QStringLiteral("/fonts/picked.sf3");
+    dialog.setSoundFontChooser([&](QWidget* parent, const QString& current) {
+        EXPECT_EQ(parent, &dialog);
+        startedAt = current;
+        return answer;
+    });
+    dialog.showOutput({QString(), QStringLiteral("/fonts/old.sf2")});
+    browse()->click();
+    EXPECT_EQ(startedAt, "/fonts/old.sf2");
+    EXPECT_EQ(dialog.takeOutput().soundFont, QDir::toNativeSeparators(answer));
+
+    answer.clear(); // cancelled
+    browse()->click();
+    EXPECT_EQ(dialog.takeOutput().soundFont, QDir::toNativeSeparators("/fonts/picked.sf3"));
+}
+
+TEST_F(TfOptionsOutputTest, OkTakesTheOutputWithTheSettings) {
+    HarmonySettings settings = unusualSettings();
+    OutputChoice choice{QStringLiteral("gone"), QStringLiteral("/fonts/a.sf2")};
+    QStringList shown;
+    ASSERT_TRUE(editWith(settings, choice, {"A", "B"}, [&] {
+        EXPECT_TRUE(find<QTabWidget>("pgc_Options")->isTabEnabled(1));
+        shown = listed();
+        output()->setCurrentIndex(2);
+        find<QCheckBox>("chb_OnGetTon")->click();
+        find<QPushButton>("b_OK")->click();
+    }));
+    EXPECT_EQ(shown, QStringList({"Built-in synthesizer", "A", "B", "gone (not connected)"}));
+    EXPECT_EQ(choice, (OutputChoice{"B", "/fonts/a.sf2"}));
+    EXPECT_TRUE(settings.AutoKey);
+}
+
+TEST_F(TfOptionsOutputTest, OpeningAndOkKeepsAPortThatIsNotConnected) {
+    HarmonySettings settings = unusualSettings();
+    const OutputChoice before{QStringLiteral("gone"), QString()};
+    OutputChoice choice = before;
+    ASSERT_TRUE(editWith(settings, choice, {"A"}, [&] { find<QPushButton>("b_OK")->click(); }));
+    EXPECT_EQ(choice, before);
+}
+
+TEST_F(TfOptionsOutputTest, CancelChangesNeitherOutputNorSettings) {
+    HarmonySettings settings = unusualSettings();
+    const OutputChoice before{QString(), QStringLiteral("/fonts/a.sf2")};
+    OutputChoice choice = before;
+    EXPECT_FALSE(editWith(settings, choice, {"A"}, [&] {
+        output()->setCurrentIndex(1);
+        soundFont()->setText(QStringLiteral("/fonts/b.sf2"));
+        find<QCheckBox>("chb_DSF")->click();
+        find<QPushButton>("b_Cancel")->click();
+    }));
+    EXPECT_EQ(choice, before);
+    EXPECT_EQ(settings, unusualSettings());
+}
+
+TEST_F(TfOptionsOutputTest, EditWithoutTheOutputOffersNoOutputPage) {
+    HarmonySettings settings = unusualSettings();
+    bool pageEnabled = true;
+    ASSERT_TRUE(editWith(settings, [&] {
+        pageEnabled = find<QTabWidget>("pgc_Options")->isTabEnabled(1);
+        find<QPushButton>("b_OK")->click();
+    }));
+    EXPECT_FALSE(pageEnabled);
+
+    OutputChoice choice;
+    ASSERT_TRUE(editWith(settings, choice, {}, [&] {
+        pageEnabled = find<QTabWidget>("pgc_Options")->isTabEnabled(1);
+        find<QPushButton>("b_OK")->click();
+    }));
+    EXPECT_TRUE(pageEnabled);
 }
 
 // The manual harmony dialog: lists filled the way a caller would fill them,

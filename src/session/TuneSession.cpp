@@ -66,7 +66,23 @@ constexpr SessionChanges kEverything =
 } // namespace
 
 TuneSession::TuneSession(TuneQuestions& questions, const StyleLibrary* library)
-    : m_questions(questions), m_library(library) {}
+    : m_questions(questions), m_library(library) {
+    m_pendingVolume.fill(-1);
+    m_pendingProgram.fill(-1);
+}
+
+void TuneSession::setPlaying(bool playing) {
+    m_playing = playing;
+    if (playing) return;
+    for (int part = 0; part < ChannelMixState::kPartCount; ++part) {
+        auto& volume = m_pendingVolume[static_cast<std::size_t>(part)];
+        auto& program = m_pendingProgram[static_cast<std::size_t>(part)];
+        if (hasSong() && volume >= 0) writeVolume(part, volume);
+        if (hasSong() && program >= 0) writeProgram(part, program);
+        volume = -1;
+        program = -1;
+    }
+}
 
 TuneSession::~TuneSession() {
     // The song refers to the mixer state; both go together.
@@ -443,33 +459,45 @@ SessionResult TuneSession::renderAccompaniment() {
 void TuneSession::writeProgram(int part, int program) {
     const auto value = static_cast<std::uint8_t>(std::clamp(program, 0, 127));
     m_mix.setProgram(part, value);
+    if (m_playing) {
+        // The player's thread reads the song's events: later.
+        m_pendingProgram[static_cast<std::size_t>(part)] = value;
+        return;
+    }
     songRef().SetEvent(static_cast<std::uint8_t>(kProgramChange | part), 0,
                        static_cast<std::uint32_t>(value) << 24, 0, kChannelEvents, 0);
+    songRef().SetFlags(SongChange::kMix, true);
+}
+
+void TuneSession::writeVolume(int part, int volume) {
+    songRef().SetEvent(static_cast<std::uint8_t>(kControlChange | part), kVolumeController,
+                       packEventBytes(kVolumeController, static_cast<std::uint8_t>(volume)), 0,
+                       kChannelEvents, 0);
+    songRef().SetFlags(SongChange::kMix, true);
 }
 
 SessionResult TuneSession::setVolume(int part, int volume) {
-    SessionResult result = refuseUnlessEditable();
-    if (result.refusal == Refusal::Playing) result = {}; // the mix follows a running play
-    if (result.refusal != Refusal::None) return result;
+    if (!hasSong()) return refused(Refusal::NoSong);
     if (part < 0 || part >= ChannelMixState::kPartCount) return refused(Refusal::NothingToDo);
     const int v = std::clamp(volume, 0, int{ChannelMixState::kMaxVolume});
-    m_mix.setVolume(part, v);
-    if (v > 0 && !m_playing) {
-        songRef().SetEvent(static_cast<std::uint8_t>(kControlChange | part), kVolumeController,
-                           packEventBytes(kVolumeController, static_cast<std::uint8_t>(v)), 0,
-                           kChannelEvents, 0);
-        songRef().SetFlags(SongChange::kMix, true);
+    // A volume of 0 silences the part for now; it is never stored.
+    if (v > 0) {
+        m_mix.setVolume(part, v);
+        if (m_playing)
+            m_pendingVolume[static_cast<std::size_t>(part)] = static_cast<std::int16_t>(v);
+        else
+            writeVolume(part, v);
     }
+    SessionResult result;
     result.changes = SessionChange::Mix;
     return result;
 }
 
 SessionResult TuneSession::setProgram(int part, int program) {
-    SessionResult result = refuseUnlessEditable();
-    if (result.refusal != Refusal::None) return result;
+    if (!hasSong()) return refused(Refusal::NoSong);
     if (part < 0 || part >= ChannelMixState::kPartCount) return refused(Refusal::NothingToDo);
     writeProgram(part, program);
-    songRef().SetFlags(SongChange::kMix, true);
+    SessionResult result;
     result.changes = SessionChange::Mix;
     return result;
 }
@@ -479,6 +507,15 @@ SessionResult TuneSession::setMuted(int part, bool muted) {
     if (!hasSong()) return refused(Refusal::NoSong);
     if (part < 0 || part >= ChannelMixState::kPartCount) return refused(Refusal::NothingToDo);
     m_mix.setMuted(part, muted);
+    SessionResult result;
+    result.changes = SessionChange::Mix;
+    return result;
+}
+
+SessionResult TuneSession::setSoloed(int part, bool soloed) {
+    if (!hasSong()) return refused(Refusal::NoSong);
+    if (part < 0 || part >= ChannelMixState::kPartCount) return refused(Refusal::NothingToDo);
+    m_mix.setSoloed(part, soloed);
     SessionResult result;
     result.changes = SessionChange::Mix;
     return result;

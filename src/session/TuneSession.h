@@ -176,9 +176,12 @@ public:
 
     // --- Mix ------------------------------------------------------------------
 
+    // Volume and program act on a running play at once (through the mixer
+    // state); the song's events follow when the play has ended.
     SessionResult setVolume(int part, int volume);
     SessionResult setProgram(int part, int program);
     SessionResult setMuted(int part, bool muted);
+    SessionResult setSoloed(int part, bool soloed);
 
     // --- Files ----------------------------------------------------------------
 
@@ -190,8 +193,10 @@ public:
 
     // --- State ----------------------------------------------------------------
 
-    // The player says when a play starts and ends.
-    void setPlaying(bool playing) { m_playing = playing; }
+    // The player says when a play starts and ends. At the end the volumes and
+    // programs changed during the play go into the song's events, which the
+    // player's thread read while it played.
+    void setPlaying(bool playing);
     bool playing() const { return m_playing; }
 
     bool hasSong() const { return m_master && m_master->hasSong(); }
@@ -234,6 +239,7 @@ private:
     void startMix();
     void settleStyleAfterCreation(SessionResult& result);
     void writeProgram(int part, int program);
+    void writeVolume(int part, int volume);
     TSong& songRef() { return *m_master->song(); }
 
     TuneQuestions& m_questions;
@@ -251,6 +257,9 @@ private:
     // Volumes of the last closed song; all 0 until a song is closed.
     std::array<std::uint8_t, ChannelMixState::kPartCount> m_rememberedVolumes{};
     std::unique_ptr<ChordMaster> m_failed;
+    // Mix changes made during a play, for the song's events afterwards; -1 none.
+    std::array<std::int16_t, ChannelMixState::kPartCount> m_pendingVolume;
+    std::array<std::int16_t, ChannelMixState::kPartCount> m_pendingProgram;
 };
 
 } // namespace korvanta

@@ -282,6 +282,35 @@ TEST_F(TuneSessionTest, AReloadedLibraryGivesTheSongItsStyleAgain) {
     EXPECT_EQ(session.song()->style2, session.song()->style);
 }
 
+TEST_F(TuneSessionTest, MixChangesDuringAPlayReachTheSongWhenItEnds) {
+    ASSERT_TRUE(session.open(sample("twinkle-twinkle.mid")).ok());
+    const TSong& song = *session.song();
+    const auto volumeEvent = [&] { return song.QueryMeta(0xB0 | 1, 7); };
+    const auto programEvent = [&] { return song.QueryMeta(0xC0 | 1, 0); };
+    const std::int32_t volumeBefore = volumeEvent();
+    const std::int32_t programBefore = programEvent();
+
+    session.setPlaying(true);
+    ASSERT_TRUE(session.setVolume(1, 60).ok());
+    ASSERT_TRUE(session.setProgram(1, 24).ok());
+    ASSERT_TRUE(session.setSoloed(0, true).ok());
+    EXPECT_EQ(session.mix().volume(1), 60); // the play hears it at once
+    EXPECT_EQ(session.mix().program(1), 24);
+    EXPECT_TRUE(session.mix().soloed(0));
+    EXPECT_EQ(volumeEvent(), volumeBefore); // the song waits
+    EXPECT_EQ(programEvent(), programBefore);
+
+    session.setPlaying(false);
+    EXPECT_EQ(volumeEvent(), 60);
+    EXPECT_EQ(programEvent(), 24);
+    EXPECT_TRUE(song.TestFlags(SongChange::kMix));
+
+    // A volume of 0 silences for now and is never stored.
+    ASSERT_TRUE(session.setVolume(1, 0).ok());
+    EXPECT_EQ(session.mix().volume(1), 60);
+    EXPECT_EQ(volumeEvent(), 60);
+}
+
 TEST_F(TuneSessionTest, AHarmonizedProjectOpensWithItsStyleOnAndNothingToSave) {
     openAndCreate("greensleeves.mid");
     const std::string project = (scratch / "green.kvt").string();

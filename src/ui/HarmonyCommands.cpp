@@ -2,9 +2,11 @@
 // the key box, Create Accompaniment, the style choice and its switch image,
 // the chord octave and the options.
 
+#include "playback/RtMidiOutput.h"
 #include "styles/StyleChoice.h"
 #include "ui/TfMainControls.h"
 #include "ui/chords/ChordPalette.h"
+#include "ui/dialogs/StyleAudition.h"
 #include "ui/dialogs/TfChrMan.h"
 #include "ui/dialogs/TfOptions.h"
 #include "ui/dialogs/TfStyle.h"
@@ -176,9 +178,22 @@ void TfMain::onChordOctaveChanged(int octave) {
 void TfMain::ShowOptions() {
     if (!m_options) m_options = new TfOptions(this);
     HarmonySettings settings = m_session.settings();
-    if (!m_options->edit(settings, m_patchNames)) return;
+    OutputChoice output = m_output;
+    QStringList ports;
+    for (const std::string& name : RtMidiOutput::portNames().names)
+        ports << QString::fromStdString(name);
+    if (!m_options->edit(settings, output, m_patchNames, ports)) return;
     if (m_session.changeSettings(settings).ok() && m_session.hasSong())
         SetCommandState(kSaveEnabled);
+    if (output != m_output) {
+        m_output = output;
+        if (m_store) m_store->writeOutput(m_output);
+        // The next play opens the new output; one that plays keeps its own.
+        if (!m_windowPlaying && !m_services.makePlayer) {
+            m_audition.reset();
+            m_player.reset();
+        }
+    }
 }
 
 } // namespace korvanta::ui

@@ -5,6 +5,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/TfMainControls.h"
 #include "ui/chords/ChordPalette.h"
+#include "ui/dialogs/TfPatchs.h"
 #include "ui/notes/NotesView.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -219,6 +221,8 @@ void TfMain::ShowSongInfo(SongKind kind) {
     c.trb_VChr->setEnabled(true);
     c.chb_MelOff->setChecked(mix.muted(kMelodyList));
     c.chb_ChrOff->setChecked(mix.muted(kChordList));
+    c.trb_VMel->setEnabled(!mix.muted(kMelodyList));
+    c.trb_VChr->setEnabled(!mix.muted(kChordList));
     showPatchCaptions();
 
     // A tempo of 0 reads as the default (the song model sees to it).
@@ -227,6 +231,8 @@ void TfMain::ShowSongInfo(SongKind kind) {
     const int bpm = std::clamp(kMicrosecondsPerMinute / tempo, kSlowestTempo, kFastestTempo);
     c.sb_Tempo->setValue(bpm);
     c.t_Tempo->setText(QString::number(c.sb_Tempo->value()));
+    m_tempoText = c.t_Tempo->text();
+    applyTempo(c.sb_Tempo->value());
     if (m_player) m_player->setDivision(static_cast<std::uint32_t>(song->ticksPerQuarter));
 
     {
@@ -263,6 +269,9 @@ void TfMain::detachSong() {
     // undo steps, which name bars of it), the player, the view.
     m_palette->clear();
     m_c->paletteStack->setCurrentIndex(0);
+    // The instrument dialog and an open patch list edit this song: detached.
+    if (m_patchs) m_patchs->detach();
+    m_c->cb_Patchs->hide();
     if (m_player) {
         m_player->setSong(nullptr);
         m_player->setChannelSettings(nullptr);

@@ -2,6 +2,7 @@
 
 #include "ui/TfMain.h"
 
+#include "playback/RtMidiOutput.h"
 #include "ui/FileDialogs.h"
 #include "ui/TfMainControls.h"
 #include "ui/TfSetChn.h"
@@ -9,6 +10,7 @@
 #include "ui/dialogs/StyleAudition.h"
 #include "ui/dialogs/TfChrMan.h"
 #include "ui/dialogs/TfOptions.h"
+#include "ui/dialogs/TfPatchs.h"
 #include "ui/dialogs/TfStyle.h"
 #include "ui/notes/NotesView.h"
 
@@ -62,6 +64,7 @@ TfMain::TfMain(MainWindowServices services, QWidget* parent)
                   this),
       m_session(m_questions, &m_styles), m_c(std::make_unique<Controls>()) {
     buildWindow();
+    m_mixEdits = makeMixEdits();
     m_playTimer.setInterval(kIdleTimerMs);
     connect(&m_playTimer, &QTimer::timeout, this, &TfMain::onPlayTimer);
     connect(this, &TfMain::playEnded, this, &TfMain::onPlayEnded, Qt::QueuedConnection);
@@ -94,24 +97,7 @@ TfMain::TfMain(MainWindowServices services, QWidget* parent)
         if (!path.isEmpty()) OpenSong(path, OpenOrigin::RecentFiles);
     });
 
-    connect(c.trb_VMel, &QSlider::valueChanged, this,
-            [this](int v) { onVolumeSlider(kMelodyList, v); });
-    connect(c.trb_VChr, &QSlider::valueChanged, this,
-            [this](int v) { onVolumeSlider(kChordList, v); });
-    connect(c.chb_MelOff, &QPushButton::toggled, this,
-            [this](bool on) { m_session.setMuted(kMelodyList, on); });
-    connect(c.chb_ChrOff, &QPushButton::toggled, this,
-            [this](bool on) { m_session.setMuted(kChordList, on); });
-    connect(c.sb_Tempo, &QScrollBar::valueChanged, this,
-            [this](int bpm) { m_c->t_Tempo->setText(QString::number(bpm)); });
-
-    connect(c.b_Play, &QPushButton::clicked, this, &TfMain::play);
-    connect(c.b_Stop, &QPushButton::clicked, this, &TfMain::stopPlay);
-    connect(c.b_Back, &QPushButton::clicked, this, [this] { m_notes->goPrevious(); });
-    connect(c.b_Forw, &QPushButton::clicked, this, [this] { m_notes->goNext(); });
-    connect(c.b_Mark, &QPushButton::clicked, this, [this] { m_notes->insertMark(); });
-    for (QLineEdit* e : {c.me_From, c.me_To})
-        connect(e, &QLineEdit::returnPressed, this, [this] { m_notes->setLoopFromTexts(); });
+    connectTransport();
 
     // Harmony and accompaniment.
     for (QAction* draft : c.mnHDraft)
@@ -207,6 +193,7 @@ bool TfMain::readSettings() {
     if (m_store->readSettings(settings)) m_session.setSettings(settings);
     m_store->readPaths(m_folders);
     m_store->readBrowser(m_browserProgram, m_siteUrl);
+    m_store->readOutput(m_output);
     return true;
 }
 
@@ -332,68 +319,6 @@ void TfMain::dropEvent(QDropEvent* event) {
     if (path.isEmpty()) return;
     event->acceptProposedAction();
     OpenSong(path, OpenOrigin::Drop);
-}
-
-// --- Mixer and transport ----------------------------------------------------------
-
-void TfMain::onVolumeSlider(int part, int position) {
-    if (m_showingInfo || !m_session.hasSong()) return;
-    m_session.setVolume(part, 127 - position);
-    if (m_session.unsavedChanges()) SetCommandState(kSaveEnabled);
-}
-
-bool TfMain::playing() const {
-    return m_player && m_player->isPlaying();
-}
-
-Player& TfMain::ensurePlayer() {
-    if (!m_player) {
-        m_player = m_services.makePlayer ? m_services.makePlayer() : std::make_unique<Player>();
-        m_player->setEndHandler([this] { emit playEnded(); });
-        m_player->setErrorHandler([this](const std::string& caption, const std::string& text) {
-            emit playFailed(QString::fromStdString(caption), QString::fromStdString(text));
-        });
-    }
-    return *m_player;
-}
-
-void TfMain::play() {
-    if (!m_session.hasSong() || playing()) return;
-    if (m_audition) m_audition->stop();
-    Player& player = ensurePlayer();
-    m_session.renderAccompaniment();
-    TSong* song = m_session.masterForUpdate()->song();
-    player.setSong(song);
-    player.setChannelSettings(&m_session.mixForPlayer());
-    player.setPositions(&m_notes->positions());
-    player.setRestartFlag(&m_notes->restartFlag());
-    player.setDivision(static_cast<std::uint32_t>(song->ticksPerQuarter));
-    player.setTempo(static_cast<std::uint32_t>(song->QueryMeta(kMetaTempo)));
-    m_notes->positions().set(PlayPositions::kStart,
-                             static_cast<std::int32_t>(m_notes->cursorTick()));
-    const bool loop = m_c->b_Play2->isChecked() && m_notes->loopOn();
-    if (!player.start(loop)) return;
-    m_session.setPlaying(true);
-    m_notes->setPlaying(true);
-    m_playTimer.start();
-}
-
-void TfMain::stopPlay() {
-    if (!m_player) return;
-    m_player->stop();
-    onPlayEnded();
-}
-
-void TfMain::onPlayTimer() {
-    if (!m_player || !m_session.hasSong()) return;
-    m_notes->follow(m_player->position());
-}
-
-void TfMain::onPlayEnded() {
-    if (m_player && m_player->isPlaying()) return;
-    m_playTimer.stop();
-    m_session.setPlaying(false);
-    if (m_notes) m_notes->setPlaying(false);
 }
 
 } // namespace korvanta::ui

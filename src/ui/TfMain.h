@@ -39,8 +39,10 @@ class ChordPalette;
 class FileDialogs;
 class NotesView;
 class StyleAudition;
+class MixEdits;
 class TfChrMan;
 class TfOptions;
+class TfPatchs;
 class TfStyle;
 
 using PlayerFactory = std::function<std::unique_ptr<Player>()>;
@@ -106,6 +108,8 @@ public:
     ChordPalette* chordPalette() const { return m_palette; }
     TfStyle* styleDialog() const { return m_styleDialog; }
     TfOptions* optionsDialog() const { return m_options; }
+    TfPatchs* patchsDialog() const { return m_patchs; }
+    const OutputChoice& output() const { return m_output; }
     const RecentFiles& recentFiles() const { return m_recent; }
     const PatchNames& patchNames() const { return m_patchNames; }
     const ProgramFolders& folders() const { return m_folders; }
@@ -114,28 +118,34 @@ public:
     bool cancelFlag() const { return m_cancelFlag; }
     int savedKind() const { return m_savedKind; }
     int playTimerInterval() const { return m_playTimer.interval(); }
+    // A play runs: from its start until its end notice (or a stop here).
     bool playing() const;
     Player* player() const { return m_player.get(); }
+    std::uint32_t tempo() const { return m_tempo; }
 
-    // Transport: plays from the cursor (or the loop while the loop button is
-    // down) and stops.
+    // Transport: plays from the cursor (the loop while one is on) and stops.
     void play();
     void stopPlay();
+    void b_PlayClick();
+    // One tick of the play timer (tests call it instead of waiting).
+    void onPlayTimer();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
 signals:
-    // From the player's thread, delivered on the window's.
-    void playEnded();
+    // From the player's thread, delivered on the window's; `play` numbers it.
+    void playEnded(int play);
     void playFailed(QString caption, QString text);
 
 private:
     struct Controls;
+    class WindowMixEdits;
 
     // Building the window (TfMainLayout.cpp).
     void buildWindow();
@@ -176,9 +186,25 @@ private:
     void readPatchNames();
     void restorePlacement();
     Player& ensurePlayer();
-    void onPlayTimer();
-    void onPlayEnded();
-    void onVolumeSlider(int part, int position);
+
+    // Transport and mixer (Transport.cpp).
+    void connectTransport();
+    void endPlay();
+    void onPlayEnded(int play);
+    void b_Play2Click();
+    void me_FromToClick(QLineEdit* text);
+    void me_FromToKeyUp();
+    void applyTempo(int bpm);
+    void sb_TempoScroll(int bpm);
+    void t_TempoChange(const QString& text);
+    void trb_VolChange(int part, int position);
+    void setPartVolume(int volume, int part);
+    void chb_MuteClick(int part, bool down);
+    void PatchClick(int part);
+    void cb_PatchsClick(int program);
+    void setPartProgram(int part, int program);
+    void mnAPInstrClick();
+    std::unique_ptr<MixEdits> makeMixEdits();
 
     MainWindowServices m_services;
     MessageSink& m_messages;
@@ -195,6 +221,8 @@ private:
     TfStyle* m_styleDialog = nullptr;  // made at start-up, kept
     TfOptions* m_options = nullptr;    // made on first use, kept
     TfChrMan* m_manual = nullptr;      // made on first use, kept
+    TfPatchs* m_patchs = nullptr;      // made on first use, kept
+    std::unique_ptr<MixEdits> m_mixEdits;
     std::unique_ptr<StyleAudition> m_audition;
     RecentFiles m_recent;
     ProgramFolders m_folders;
@@ -204,8 +232,13 @@ private:
     QString m_helpFile;
     QString m_lastFolder; // of the last file opened or saved
     QTimer m_playTimer;
-    int m_keyItem = 0;   // what the key box shows
-    int m_savedKind = 0; // 0 none, 1 exported as MIDI, 2 saved as a project
+    int m_keyItem = 0; // what the key box shows
+    bool m_windowPlaying = false;
+    int m_playNumber = 0;           // of the latest play; end notices of older ones are stale
+    std::uint32_t m_tempo = 500000; // microseconds per quarter, from the tempo controls
+    QString m_tempoText;            // the tempo field's last accepted text
+    OutputChoice m_output;          // the output the next play uses
+    int m_savedKind = 0;            // 0 none, 1 exported as MIDI, 2 saved as a project
     bool m_cancelFlag = false;
     bool m_settingsRead = false;
     bool m_closed = false;      // the close query ran

@@ -8,6 +8,7 @@
 
 #include <QColor>
 
+class QListWidget;
 class QStackedLayout;
 
 namespace korvanta::ui {
@@ -98,6 +99,7 @@ struct TfMain::Controls {
     QLabel* l_ChrPatch = nullptr;
     QSlider* trb_VChr = nullptr;
     QSpinBox* cse_ChrOkt = nullptr;
+    QListWidget* cb_Patchs = nullptr; // the pop-up patch list
     QPushButton* chb_ChrOff = nullptr;
 
     // Status bar panels.

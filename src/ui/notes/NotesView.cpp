@@ -452,6 +452,13 @@ void NotesView::setLoopOn() {
     emit loopChanged(true);
 }
 
+bool NotesView::disposeLoopPoints() {
+    if (!m_song) return false;
+    loopFromPixels();
+    setLoopOn();
+    return true;
+}
+
 void NotesView::deleteLoopPoints() {
     const bool wasOn = m_loopOn;
     m_loopOn = false;

@@ -81,6 +81,9 @@ public:
     int loopFromX() const { return m_loopFromX; }
     int loopToX() const { return m_loopToX; }
     void deleteLoopPoints();
+    // "Dispose Loop Points": a loop from the current loop points, switched on;
+    // false without a song.
+    bool disposeLoopPoints();
     PlayPositions& positions() { return m_positions; }
     std::atomic<bool>& restartFlag() { return m_restart; }
 

@@ -75,8 +75,26 @@ void BM_NotesViewScrollStep(benchmark::State& state) {
     }
 }
 
+// One tick of the window's play timer: the cursor follows the player and the
+// view repaints (scrolling when the cursor leaves it).
+void BM_NotesViewFollowTick(benchmark::State& state) {
+    Fixture f(static_cast<int>(state.range(0)));
+    f.view.setPlaying(true);
+    const std::int64_t start = f.song->notes.length / 2;
+    const std::int64_t step = f.song->meter().ticksPerQuarter / 8;
+    std::int64_t tick = start;
+    for (auto _ : state) {
+        tick += step;
+        if (tick > start + 64 * f.song->meter().ticksPerQuarter) tick = start;
+        f.view.follow(tick);
+        f.view.viewport()->render(&f.image);
+        benchmark::DoNotOptimize(f.image.constBits());
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_NotesViewFollowTick)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NotesViewFrame)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NotesViewScrollStep)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 

@@ -6,6 +6,7 @@
 // song; building 1,000 bars should stay well under 50 ms. Songs are generated
 // melodies harmonized through TuneSession. Runs on the offscreen platform.
 
+#include "QtBenchmarkMain.h"
 #include "session/TuneSession.h"
 #include "support/FakeTuneQuestions.h"
 #include "support/ScratchPath.h"
@@ -126,12 +127,5 @@ BENCHMARK(BM_ChordPaletteBuild)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark
 BENCHMARK(BM_ChordPaletteRepaint)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    songs().clear();
-    return 0;
+    return korvanta::bench::runQtBenchmarks(argc, argv, [] { songs().clear(); });
 }

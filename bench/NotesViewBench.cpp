@@ -2,6 +2,7 @@
 // step (the scroll bar moves a beat and the view repaints), over songs of
 // 1,000 and 10,000 bars. The view looks only at the notes of its window, so
 // both figures should not grow with the song: compare the two lengths.
+#include "QtBenchmarkMain.h"
 #include "alg/song/TSong.h"
 #include "ui/notes/NotesView.h"
 
@@ -99,11 +100,5 @@ BENCHMARK(BM_NotesViewFrame)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecon
 BENCHMARK(BM_NotesViewScrollStep)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return korvanta::bench::runQtBenchmarks(argc, argv);
 }

@@ -7,6 +7,7 @@
 // while the main thread keeps a notes view following and repainting, as the
 // window's play timer does, to show what the window costs the player.
 
+#include "QtBenchmarkMain.h"
 #include "alg/song/ChannelMixState.h"
 #include "playback/Player.h"
 #include "playback/RecordingOutput.h"
@@ -148,10 +149,5 @@ BENCHMARK(BM_PlayerLatenessWhileTheWindowRepaints)
     ->UseRealTime();
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return korvanta::bench::runQtBenchmarks(argc, argv);
 }

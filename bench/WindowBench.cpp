@@ -3,6 +3,7 @@
 // QMainWindow doing the same, and opening a 1,000-bar melody up to a painted
 // view against opening a 16-bar one. Runs on the offscreen platform.
 
+#include "QtBenchmarkMain.h"
 #include "support/FakeMessageSink.h"
 #include "support/ScratchPath.h"
 #include "support/SmfBuilder.h"
@@ -118,10 +119,5 @@ BENCHMARK(BM_OpenMelodyToPaintedView)->Arg(16)->Arg(1000)->Unit(benchmark::kMill
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return korvanta::bench::runQtBenchmarks(argc, argv);
 }

@@ -19,7 +19,6 @@
 #include <QStatusBar>
 #include <benchmark/benchmark.h>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
@@ -48,21 +47,9 @@ Scratch& scratch() {
     return s;
 }
 
-// A single-voiced tune of `bars` bars of 4/4 quarter notes.
 QString melodyFile(int bars) {
     const fs::path file = scratch().folder / ("tune-" + std::to_string(bars) + ".mid");
-    if (!fs::exists(file)) {
-        test::TrackBuilder track;
-        track.tempo(0, 500000).timeSig(0, 4, 2, 24, 8);
-        const int scale[] = {60, 62, 64, 65, 67, 65, 64, 62};
-        for (int i = 0; i < bars * 4; ++i)
-            track.noteOn(0, 0, scale[i % 8], 90).noteOff(480, 0, scale[i % 8]);
-        track.endOfTrack();
-        const test::Bytes bytes = test::SmfBuilder().header(0, 1, 480).track(track).bytes();
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
+    if (!fs::exists(file)) test::writeBytes(file, test::scaleMelody(bars));
     return QString::fromStdString(file.string());
 }
 

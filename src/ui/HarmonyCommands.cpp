@@ -22,10 +22,6 @@
 
 namespace korvanta::ui {
 
-namespace {
-constexpr int kLowestChordOctaveShown = 4;
-}
-
 // --- Harmony menu ------------------------------------------------------------------
 
 void TfMain::onDraftChosen(int tag) {

@@ -29,10 +29,6 @@ namespace korvanta::ui {
 
 namespace {
 
-constexpr std::int32_t kMicrosecondsPerMinute = 60000000;
-constexpr int kSlowestTempo = 8;
-constexpr int kFastestTempo = 255;
-constexpr int kLowestChordOctaveShown = 4;
 const QString kStartPosition = QStringLiteral("01:01:000");
 
 } // namespace
@@ -301,13 +297,7 @@ void TfMain::resetDisplays() {
     c.me_From->setText(kStartPosition);
     c.me_To->setText(kStartPosition);
     c.imgStl->setVisible(false);
-    {
-        const QSignalBlocker quiet(c.cse_ChrOkt);
-        c.cse_ChrOkt->setValue(kLowestChordOctaveShown);
-    }
-    c.l_ChrName->clear();
-    c.l_ChrName->setProperty("tag", 255);
-    c.l_ChrNotes->clear();
+    resetChordDisplay();
     c.l_MelPatch->clear();
     c.l_ChrPatch->clear();
     c.t_Tempo->clear();

@@ -7,6 +7,7 @@
 #include "ui/TfMain.h"
 
 #include <QColor>
+#include <cstdint>
 
 class QListWidget;
 class QStackedLayout;
@@ -17,6 +18,12 @@ namespace korvanta::ui {
 inline const QColor kPanelColour(210, 193, 174);
 inline const QColor kCaptionColour(35, 71, 71);
 inline const QColor kFieldColour(218, 204, 188);
+
+// Limits of the window's controls.
+constexpr std::int32_t kMicrosecondsPerMinute = 60000000;
+constexpr int kSlowestTempo = 8; // beats a minute, the tempo bar's range
+constexpr int kFastestTempo = 255;
+constexpr int kLowestChordOctaveShown = 4; // the chord octave control's floor
 
 struct TfMain::Controls {
     // Menus and their items.

@@ -32,10 +32,6 @@ namespace korvanta::ui {
 
 namespace {
 
-constexpr std::int32_t kMicrosecondsPerMinute = 60000000;
-constexpr int kSlowestTempo = 8;
-constexpr int kFastestTempo = 255;
-
 // A typed tempo: its first 6 characters, blanks as "0" and "," as the
 // decimal point, the whole part; nothing when it is no number.
 std::optional<int> typedTempo(const QString& text) {

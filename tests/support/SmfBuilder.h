@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -174,6 +176,26 @@ private:
 // A one-track format-0 file around the given track.
 inline Bytes singleTrackFile(const TrackBuilder& track, int division = 96) {
     return SmfBuilder().header(0, 1, division).track(track).bytes();
+}
+
+// A single-voiced tune of `bars` bars of 4/4 quarter notes at 120 beats a
+// minute, as long as a test or a benchmark needs.
+inline Bytes scaleMelody(int bars) {
+    TrackBuilder track;
+    track.tempo(0, 500000).timeSig(0, 4, 2, 24, 8);
+    const int scale[] = {60, 62, 64, 65, 67, 65, 64, 62};
+    for (int i = 0; i < bars * 4; ++i)
+        track.noteOn(0, 0, scale[i % 8], 90).noteOff(480, 0, scale[i % 8]);
+    track.endOfTrack();
+    return singleTrackFile(track, 480);
+}
+
+// Writes bytes to a file; false when it could not be written.
+inline bool writeBytes(const std::filesystem::path& file, const Bytes& bytes) {
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
 }
 
 } // namespace korvanta::test

@@ -28,11 +28,7 @@ inline QString sample(const char* name) {
     return QString::fromStdString((fs::path(KORVANTA_DATA_DIR) / "samples" / name).string());
 }
 
-inline void writeBytes(const fs::path& file, const test::Bytes& bytes) {
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
+using test::writeBytes;
 
 // A scale of eight notes on each channel given; program 40 on channel 5.
 inline test::Bytes tuneOnChannels(std::initializer_list<int> channels) {

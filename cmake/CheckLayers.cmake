@@ -20,6 +20,7 @@ set(KORVANTA_LAYERS
     session
     playback
     settings
+    print
     cli
     ui
     app)

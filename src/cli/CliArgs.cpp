@@ -118,6 +118,10 @@ std::string readAmbiguous(CliCommand& cmd, const std::string&, const std::string
 
 std::string readProjectName(CliCommand& cmd, const std::string& name, const std::string& value) {
     if (std::string error = checkOutputFile(name, value); !error.empty()) return error;
+    if (cmd.kind == CommandKind::Print) {
+        cmd.pdfPath = value;
+        return {};
+    }
     // Only a .kvt file opens as a project again.
     cmd.output = hasProjectExtension(value) ? value : value + std::string(kProjectExtension);
     return {};
@@ -161,6 +165,18 @@ std::string readStyle(CliCommand& cmd, const std::string&, const std::string& va
     return {};
 }
 
+std::string readPrintText(CliCommand& cmd, const std::string& name, const std::string& value) {
+    (name == "--title" ? cmd.title : cmd.author) = value;
+    return {};
+}
+
+std::string readPaper(CliCommand& cmd, const std::string&, const std::string& value) {
+    const std::string v = lower(value);
+    if (v != "a4" && v != "letter") return "--paper needs A4 or Letter, not '" + value + "'";
+    cmd.letterPaper = v == "letter";
+    return {};
+}
+
 std::string readMeter(CliCommand& cmd, const std::string&, const std::string& value) {
     const auto slash = value.find('/');
     const auto num = parseInt(value.substr(0, slash));
@@ -178,8 +194,9 @@ enum CommandMask : unsigned {
     kForHarmonize = 1u << 2,
     kForPlay = 1u << 3,
     kForStyles = 1u << 4,
+    kForPrint = 1u << 5,
 };
-constexpr unsigned kForHarmony = kForAnalyze | kForHarmonize | kForPlay;
+constexpr unsigned kForHarmony = kForAnalyze | kForHarmonize | kForPlay | kForPrint;
 
 unsigned maskOf(CommandKind kind) {
     switch (kind) {
@@ -193,6 +210,8 @@ unsigned maskOf(CommandKind kind) {
         return kForPlay;
     case CommandKind::Styles:
         return kForStyles;
+    case CommandKind::Print:
+        return kForPrint;
     case CommandKind::Help:
         break;
     }
@@ -215,7 +234,10 @@ constexpr OptionSpec kOptions[] = {
     {"--reharmonize", false, kForHarmony, readFlag},
     {"--strict", false, kForHarmony, readFlag},
     {"--force", false, kForHarmonize, readFlag},
-    {"-o", true, kForHarmonize, readProjectName},
+    {"-o", true, kForHarmonize | kForPrint, readProjectName},
+    {"--title", true, kForPrint, readPrintText},
+    {"--author", true, kForPrint, readPrintText},
+    {"--paper", true, kForPrint, readPaper},
     {"--outdir", true, kForHarmonize, readFolder},
     {"--export", true, kForHarmonize, readOutputFile},
     {"--export-dir", true, kForHarmonize, readFolder},
@@ -242,6 +264,7 @@ std::optional<CommandKind> commandNamed(const std::string& name) {
     if (name == "harmonize") return CommandKind::Harmonize;
     if (name == "play") return CommandKind::Play;
     if (name == "styles") return CommandKind::Styles;
+    if (name == "print") return CommandKind::Print;
     return std::nullopt;
 }
 
@@ -282,6 +305,8 @@ std::string checkFiles(const CliCommand& cmd, const std::string& name) {
                    : "styles takes no FILE ('" + cmd.files.front() + "'); use --styles DIR";
     if (cmd.files.empty()) return name + (harmonize ? " needs at least one FILE" : " needs a FILE");
     if (!harmonize && several) return "more than one file given to " + name;
+    if (cmd.kind == CommandKind::Print && cmd.pdfPath.empty())
+        return "print needs -o OUT.pdf, the PDF file to write";
     if (several && !cmd.output.empty())
         return "-o names one project; use --outdir for several files";
     if (several && !cmd.exportPath.empty())
@@ -352,9 +377,13 @@ std::string usageText() {
            "  styles [--meter N/D] [--json] [--styles DIR]\n"
            "                             list the accompaniment styles (group, index,\n"
            "                             identifier, name, beats per bar, meters)\n"
+           "  print FILE -o OUT.pdf [--title T] [--author A] [--paper A4|Letter]\n"
+           "                             harmonize as analyze does and print the chords\n"
+           "                             grid (numbered bars with their chords, on as many\n"
+           "                             pages as needed) to a PDF file; no display needed\n"
            "  help                       show this text\n"
            "\n"
-           "options of analyze and harmonize:\n"
+           "options of analyze, harmonize and print:\n"
            "  --channel N                the melody channel (0-15) when several qualify\n"
            "  --draft 1|2|3              harmony draft (default 1)\n"
            "  --key auto|file|INDEX|NAME the key: auto (recognized from the melody, the\n"

@@ -9,7 +9,7 @@
 
 namespace korvanta::cli {
 
-enum class CommandKind { Dump, Analyze, Harmonize, Play, Styles, Help };
+enum class CommandKind { Dump, Analyze, Harmonize, Play, Styles, Print, Help };
 
 constexpr int kAutoKey = -1; // --key auto
 constexpr int kFileKey = -2; // --key file: the file's key signature decides
@@ -46,6 +46,10 @@ struct CliCommand {
     std::string style;
     std::string stylesDir;                          // --styles: the style library's folder
     std::optional<std::pair<int, int>> meterFilter; // styles --meter N/D
+    std::string pdfPath;                            // print: the PDF file to write (-o)
+    std::string title;                              // print: the composition's title
+    std::string author;                             // print: its author
+    bool letterPaper = false;                       // print: US Letter instead of A4
 };
 
 // A position text as the program shows it: "  1:01:000" is the start. Its

@@ -12,6 +12,7 @@
 #include "playback/Player.h"
 #include "playback/RtMidiOutput.h"
 #include "playback/SongRender.h"
+#include "print/ChordsGridPainter.h"
 #include "styles/StyleMaster.h"
 
 #include <atomic>
@@ -483,6 +484,41 @@ int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     return kExitOk;
 }
 
+int runPrint(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
+    const std::string& file = cmd.files.front();
+    if (const std::string problem = inputProblem(file); !problem.empty()) {
+        err << "korvanta-cli: " << printable(file) << ": " << problem << "\n";
+        return kExitFailed;
+    }
+    std::error_code ec;
+    if (std::filesystem::equivalent(file, cmd.pdfPath, ec)) {
+        err << "korvanta-cli: -o " << printable(cmd.pdfPath)
+            << " names the input file; it is never overwritten\n";
+        return kExitUsage;
+    }
+    CliQuestions questions(cmd, askOnTerminal);
+    TuneSession session(questions);
+    TuneRun run = runTune(cmd, session, questions, file, err);
+    if (!run.harmonized) {
+        err << "korvanta-cli: " << printable(file) << ": "
+            << (run.message.empty() ? "could not be harmonized" : run.message) << "\n";
+        return kExitFailed;
+    }
+    const print::GridDocument document =
+        print::gridDocumentOf(*run.master, cmd.title, cmd.author, print::shortDateToday());
+    int pages = 0;
+    const std::string problem = print::writeChordsGridPdf(
+        document, cmd.pdfPath, cmd.letterPaper ? print::PaperSize::Letter : print::PaperSize::A4,
+        &pages);
+    if (!problem.empty()) {
+        err << "korvanta-cli: " << printable(problem) << "\n";
+        return kExitFailed;
+    }
+    out << printable(file) << " -> " << printable(cmd.pdfPath) << " (" << document.chords.size()
+        << " bars on " << pages << (pages == 1 ? " page" : " pages") << ")\n";
+    return kExitOk;
+}
+
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const CliParse parsed = parseArguments(args);
     if (!parsed.command) {
@@ -504,6 +540,8 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             return runPlay(*parsed.command, out, err);
         case CommandKind::Styles:
             return runStyles(*parsed.command, out, err);
+        case CommandKind::Print:
+            return runPrint(*parsed.command, out, err);
         }
     } catch (const std::bad_alloc&) {
         err << "korvanta-cli: " << kOutOfMemoryText << "\n";

@@ -27,5 +27,7 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err);
 // Harmonizes one file and plays it until its end or Ctrl+C; with
 // --list-outputs prints the outputs instead.
 int runPlay(const CliCommand& cmd, std::ostream& out, std::ostream& err);
+// Harmonizes one file and writes its chords grid to a PDF file.
+int runPrint(const CliCommand& cmd, std::ostream& out, std::ostream& err);
 
 } // namespace korvanta::cli

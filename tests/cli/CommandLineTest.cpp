@@ -1,6 +1,8 @@
 // korvanta-cli end to end, in process: what a run may write, which inputs it
 // refuses, what it says about files it had to mend, and how it fails.
 #include "Commands.h"
+#include "alg/harmony/HarmonySettings.h"
+#include "alg/song/ChordVocabulary.h"
 #include "alg/song/TSongReader.h"
 #include "io/FileBytes.h"
 #include "session/ChordMaster.h"
@@ -351,4 +353,66 @@ TEST(CommandLineFailures, RunningOutOfMemoryEndsInAMessage) {
     EXPECT_EQ(exit, kExitFailed) << said;
     EXPECT_NE(said.find("korvanta-cli: "), std::string::npos);
 #endif
+}
+
+namespace {
+
+std::string pdfText(const fs::path& pdf) {
+    std::string out;
+    if (FILE* pipe = popen(("pdftotext -layout '" + pdf.string() + "' -").c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(CommandLinePrint, TheChordsGridOfASampleGoesToAPdfWithEveryBarsChord) {
+    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pdftotext (poppler-utils) not installed";
+    Workspace w;
+    const fs::path src = w.sample("greensleeves.mid");
+    const CliRun r = runCli({"print", src.string(), "-o", w.p("grid.pdf"), "--title",
+                             "Greensleeves", "--author", "Trad."});
+    ASSERT_EQ(r.exit, kExitOk) << r.err;
+    EXPECT_NE(r.out.find("(17 bars on 1 page)"), std::string::npos) << r.out;
+    const std::string text = pdfText(w.path / "grid.pdf");
+    for (const char* expected : {"File name: greensleeves.mid", "Composition title: Greensleeves",
+                                 "Author name: Trad.", "Key: a-moll", "6/ 8", "Chords grid",
+                                 "- 17 -", "Accompaniment is created by means of the Korvanta."})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected;
+    // Every bar's chord as analyze prints it.
+    HarmonySettings settings = kBuiltInHarmonySettings;
+    ChordMaster master(src.string(), 0, settings);
+    ASSERT_EQ(master.Harmonize(), kStatusOk);
+    for (int bar = 0; bar < master.song()->barCount; ++bar) {
+        std::string name = ChordName(master.song()->BarChord(bar));
+        while (name.size() > 1 && name.back() == ' ')
+            name.pop_back();
+        EXPECT_NE(text.find(name), std::string::npos) << "bar " << bar + 1 << ": " << name;
+    }
+}
+
+TEST(CommandLinePrint, WrongUseIsRefusedAndTheInputIsNeverOverwritten) {
+    Workspace w;
+    const fs::path src = w.sample("twinkle-twinkle.mid");
+    const std::string before = contents(src);
+    EXPECT_EQ(runCli({"print", src.string()}).exit, kExitUsage);
+    EXPECT_EQ(runCli({"print", src.string(), "-o", w.p("a.pdf"), "--paper", "A3"}).exit,
+              kExitUsage);
+    const CliRun same = runCli({"print", src.string(), "-o", src.string()});
+    EXPECT_EQ(same.exit, kExitUsage);
+    EXPECT_NE(same.err.find("never overwritten"), std::string::npos) << same.err;
+    EXPECT_EQ(contents(src), before);
+    const CliRun missing = runCli({"print", w.p("none.mid"), "-o", w.p("none.pdf")});
+    EXPECT_EQ(missing.exit, kExitFailed);
+    EXPECT_FALSE(fs::exists(w.path / "none.pdf"));
+    const CliRun letter =
+        runCli({"print", src.string(), "-o", w.p("letter.pdf"), "--paper", "letter"});
+    EXPECT_EQ(letter.exit, kExitOk) << letter.err;
+    EXPECT_TRUE(fs::exists(w.path / "letter.pdf"));
 }

@@ -2,6 +2,7 @@
 // file); `korvanta --setup` writes the program's settings as an installer
 // would and ends.
 
+#include "io/DataFolder.h"
 #include "ui/FileDialogs.h"
 #include "ui/FirstStart.h"
 #include "ui/MessageBoxSink.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cstdio>
@@ -29,11 +31,7 @@ constexpr const char* kUsage =
 // The folder with the samples, the instrument names and the styles: an
 // installed share/korvanta beside the program, else this build's source tree.
 QString dataFolder() {
-    const QString installed =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/korvanta"));
-    if (QFileInfo::exists(installed + QStringLiteral("/gmi.txt")))
-        return QDir::cleanPath(installed);
-    return QStringLiteral(KORVANTA_DATA_DIR);
+    return QFile::decodeName(programDataFolder().c_str());
 }
 
 // The style import program: beside this one when installed, else in this

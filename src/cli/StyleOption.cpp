@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "JsonWriter.h"
 #include "TuneRun.h"
+#include "io/DataFolder.h"
 #include "styles/StyleChoice.h"
 #include "styles/StyleFiles.h"
 
@@ -57,7 +58,7 @@ std::string meterListText(std::uint32_t meters) {
 std::filesystem::path stylesFolder(const CliCommand& cmd) {
     if (!cmd.stylesDir.empty()) return cmd.stylesDir;
     if (const char* env = std::getenv("KORVANTA_STYLES"); env && *env) return env;
-    return std::filesystem::path(KORVANTA_DATA_DIR) / "Styles";
+    return programDataFolder() / "Styles";
 }
 
 bool loadStyles(const CliCommand& cmd, StyleContext& styles, std::ostream& err) {

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +125,9 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvanta"));
+    // Ties the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("korvanta"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("korvanta")));
     ui::MessageBoxSink messages;
     ui::QtFileDialogs dialogs;
     const SettingsLocation settings = SettingsLocation::platformDefault();

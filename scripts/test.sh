@@ -2,9 +2,10 @@
 # Sets everything up and runs every check, cheapest first: the source format,
 # the unit and end-to-end tests in an optimised build and again under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the playback and session tests
-# under ThreadSanitizer, a build of the benchmarks (not run), then each fuzz
-# target for a short while (FUZZ_SECONDS, default 30). The builds treat
-# warnings as errors. Ends with one line counting the tests of the three runs.
+# under ThreadSanitizer, a build of the benchmarks (not run) and the Debian
+# package from that Release build, then each fuzz target for a short while
+# (FUZZ_SECONDS, default 30). The builds treat warnings as errors. Ends with
+# one line counting the tests of the three runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -44,6 +45,39 @@ took
 
 echo "== benchmarks (built, not run)"
 bash scripts/build.sh bench
+took
+
+# The Debian package, made by CPack from that Release build: its control
+# fields name the version and the packages the programs need, and
+# korvanta-cli unpacked from it runs on its own data.
+echo "== Debian package"
+release=build/bench
+if ! (cd "$release" && cpack -G DEB) >"$logs/cpack.log" 2>&1; then
+    cat "$logs/cpack.log"
+    exit 1
+fi
+version=$(sed -nE 's/^CMAKE_PROJECT_VERSION:[A-Z]+=//p' "$release/CMakeCache.txt")
+deb="$release/korvanta_${version}_$(dpkg --print-architecture).deb"
+dpkg-deb -I "$deb" >"$logs/deb-info.txt"
+grep -qE "^ Version: ${version}\$" "$logs/deb-info.txt"
+for need in libqt6widgets6 libqt6printsupport6 qt6-qpa-plugins libfluidsynth3 fluid-soundfont-gm; do
+    if ! grep -qE "^ Depends:.*\b${need}\b" "$logs/deb-info.txt"; then
+        echo "package: $deb does not depend on $need" >&2
+        exit 1
+    fi
+done
+unpacked=$(cd "$logs" && pwd -P)/deb-root
+dpkg -x "$deb" "$unpacked"
+(cd "$logs" && env -u KORVANTA_STYLES "$unpacked/usr/bin/korvanta-cli" analyze \
+    "$unpacked/usr/share/korvanta/samples/twinkle-twinkle.mid") >"$logs/deb-run.txt"
+grep -E '^key: ' "$logs/deb-run.txt"
+(cd "$logs" && env -u KORVANTA_STYLES "$unpacked/usr/bin/korvanta-cli" styles --json) \
+    >"$logs/deb-styles.txt"
+if ! grep -qF "\"folder\":\"$unpacked/usr/share/korvanta/Styles\"" "$logs/deb-styles.txt"; then
+    echo "package: the unpacked korvanta-cli does not use its own styles" >&2
+    exit 1
+fi
+echo "package: $deb"
 took
 
 echo "== fuzzing"

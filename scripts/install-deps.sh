@@ -12,6 +12,7 @@ packages=(
     libsmf-dev
     qt6-base-dev
     libfluidsynth-dev fluid-soundfont-gm librtmidi-dev
+    fonts-liberation2 poppler-utils  # the grid's font; the tests read printed PDFs back
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #include "ui/chords/ChordPalette.h"
 
 #include "session/TuneSession.h"
+#include "ui/help/HelpContext.h"
+#include "ui/help/HelpTopics.h"
 #include "ui/notes/NotesView.h"
 
 #include <QEvent>
@@ -77,6 +79,7 @@ ChordPalette::ChordPalette(TuneSession& session, const NotesView& header, QWidge
     : QWidget(parent), m_session(session), m_header(header) {
     setObjectName(QStringLiteral("TfChords"));
     setWindowTitle(tr("Chords"));
+    setHelpContext(this, kHelpChordPalette);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -1,5 +1,8 @@
 #include "ui/dialogs/TfChrMan.h"
 
+#include "ui/help/HelpContext.h"
+#include "ui/help/HelpTopics.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -35,12 +38,13 @@ TfChrMan::TfChrMan(QWidget* parent)
       m_help(named(new QPushButton(QStringLiteral("Help"), this), "b_Help")) {
     setObjectName(QStringLiteral("TfChrMan"));
     setWindowTitle(QStringLiteral("Making chords progression manually"));
+    setHelpContext(this, kHelpManualHarmony);
 
     auto* meterLabel = new QLabel(QStringLiteral("Select &Meter"), this);
     meterLabel->setBuddy(m_meter);
     auto* keyLabel = new QLabel(QStringLiteral("Select &Key"), this);
     keyLabel->setBuddy(m_key);
-    m_help->setEnabled(false); // no help pages yet
+    connectHelpButton(m_help, kHelpManualHarmony);
     m_ok->setDefault(true);
 
     connect(m_meter, &QComboBox::currentIndexChanged, this, &TfChrMan::listChanged);

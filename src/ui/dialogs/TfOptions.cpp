@@ -1,5 +1,8 @@
 #include "ui/dialogs/TfOptions.h"
 
+#include "ui/help/HelpContext.h"
+#include "ui/help/HelpTopics.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -76,6 +79,7 @@ TfOptions::TfOptions(QWidget* parent)
       m_chooseSoundFont(&askForSoundFont) {
     setObjectName(QStringLiteral("TfOptions"));
     setWindowTitle(QStringLiteral("Options"));
+    setHelpContext(this, kHelpOptions);
 
     auto* page = new QWidget(m_pages);
     page->setObjectName(QStringLiteral("ts_Accompaniment"));
@@ -153,8 +157,8 @@ TfOptions::TfOptions(QWidget* parent)
     m_ok = named(new QPushButton(QStringLiteral("OK"), this), "b_OK");
     m_cancel = named(new QPushButton(QStringLiteral("Cancel"), this), "b_Cancel");
     m_help = named(new QPushButton(QStringLiteral("Help"), this), "b_Help");
-    m_help->setEnabled(false); // no help pages yet
-    m_ok->setDefault(true);    // Enter; Escape rejects as in every dialog
+    connectHelpButton(m_help, kHelpOptions);
+    m_ok->setDefault(true); // Enter; Escape rejects as in every dialog
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_default, &QPushButton::clicked, this,

@@ -1,5 +1,8 @@
 #include "ui/dialogs/TfPatchs.h"
 
+#include "ui/help/HelpContext.h"
+#include "ui/help/HelpTopics.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QHeaderView>
@@ -68,6 +71,7 @@ TfPatchs::TfPatchs(MixEdits& edits, QWidget* parent)
       m_grid(named(new QTableWidget(kChannelCount, kColumnCount, this), "sg_ChPs")) {
     setObjectName(QStringLiteral("TfPatchs"));
     setWindowTitle(QStringLiteral("Patches"));
+    setHelpContext(this, kHelpInstruments);
     setModal(false);
 
     m_grid->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("Patch"),

@@ -1,6 +1,8 @@
 #include "ui/dialogs/TfStyle.h"
 
 #include "ui/dialogs/StyleThumbnail.h"
+#include "ui/help/HelpContext.h"
+#include "ui/help/HelpTopics.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -51,6 +53,7 @@ TfStyle::TfStyle(StyleLibrary& library, MessageSink& messages, QWidget* parent)
       m_reload(new QPushButton(QStringLiteral("Reload"), this)) {
     setObjectName(QStringLiteral("TfStyle"));
     setWindowTitle(QString::fromLatin1(kCaption));
+    setHelpContext(this, kHelpStyleDialog);
     m_pages->setObjectName(QStringLiteral("pgc_Styles"));
     m_clickTimer->setObjectName(QStringLiteral("clickSITimer"));
     m_clickTimer->setSingleShot(true);
@@ -65,7 +68,7 @@ TfStyle::TfStyle(StyleLibrary& library, MessageSink& messages, QWidget* parent)
     m_reload->setVisible(false);
     auto* help = new QPushButton(QStringLiteral("Help"), this);
     help->setObjectName(QStringLiteral("b_Help"));
-    help->setEnabled(false);
+    connectHelpButton(help, kHelpStyleDialog);
     auto* ok = new QPushButton(QStringLiteral("Ok"), this);
     ok->setObjectName(QStringLiteral("b_Ok"));
     ok->setDefault(true);

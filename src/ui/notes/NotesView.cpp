@@ -1,6 +1,8 @@
 #include "ui/notes/NotesView.h"
 
 #include "alg/song/PositionText.h"
+#include "ui/help/HelpContext.h"
+#include "ui/help/HelpTopics.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -52,6 +54,7 @@ int clampToInt(std::int64_t v) {
 NotesView::NotesView(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName("NotesView");
     setWindowTitle(tr("Melody"));
+    setHelpContext(this, kHelpNotesView);
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

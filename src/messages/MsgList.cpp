@@ -118,4 +118,8 @@ Message createStatusMessage(Status status) {
     }
 }
 
+std::string visitSiteText(std::string_view site) {
+    return "Visit " + std::string(site) + ".";
+}
+
 } // namespace korvanta

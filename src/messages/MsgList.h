@@ -32,6 +32,10 @@ constexpr std::string_view kChannelWithoutProgram = " - Channel";
 constexpr std::string_view kSetupAgain = "Please run setup again";
 constexpr std::string_view kManualHarmonyDone = "Manualy  .....";
 constexpr std::string_view kCantApplyStyle = "   Can't apply selected style   ";
+constexpr std::string_view kPrintingAborted = "Printing aborted";
+constexpr std::string_view kPrinterNotStarted = "The printer could not be started.";
+// The bug report command without a browser: "Visit %s." with the site address.
+std::string visitSiteText(std::string_view site);
 // The warning of "Style..." when no style fits the song's meter ("3/4").
 std::string noStyleForMeterText(std::string_view meter);
 

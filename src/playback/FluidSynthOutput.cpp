@@ -210,4 +210,12 @@ MidiResult FluidSynthOutput::render(std::span<std::int16_t> interleavedStereo) {
     return MidiResult::success();
 }
 
+std::string FluidSynthOutput::libraryVersion() {
+    int major = 0;
+    int minor = 0;
+    int micro = 0;
+    fluid_version(&major, &minor, &micro);
+    return std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(micro);
+}
+
 } // namespace korvanta

@@ -47,6 +47,8 @@ public:
     // The SoundFont open() would load: the configured one when it is a
     // readable file, otherwise the first fallback that is.
     static std::optional<std::filesystem::path> findSoundFont(const FluidSynthOptions& options);
+    // The version of the synth library in use ("2.3.1"), for the About box.
+    static std::string libraryVersion();
 
     MidiResult open() override;
     void close() override;

@@ -101,7 +101,8 @@ void TfMain::SetCommandState(int preset) {
     case kHarmonizedSong:
         c.mnAStyle->setEnabled(true);
         c.b_StyleAcc->setEnabled(true);
-        // Printing comes with the chords grid; until then its commands stay off.
+        for (QAction* a : {c.mnFPrint, c.mnFPrintPrev, c.tb_Print, c.tb_PrintPr})
+            a->setEnabled(true);
         [[fallthrough]];
     case kSaveEnabled:
         c.mnFSave->setEnabled(true);

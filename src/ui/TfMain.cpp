@@ -12,7 +12,9 @@
 #include "ui/dialogs/TfOptions.h"
 #include "ui/dialogs/TfPatchs.h"
 #include "ui/dialogs/TfStyle.h"
+#include "ui/help/HelpWindow.h"
 #include "ui/notes/NotesView.h"
+#include "ui/print/PrintDialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -65,6 +67,12 @@ TfMain::TfMain(MainWindowServices services, QWidget* parent)
       m_session(m_questions, &m_styles), m_c(std::make_unique<Controls>()) {
     buildWindow();
     m_mixEdits = makeMixEdits();
+    if (m_services.printDialogs) {
+        m_printDialogs = m_services.printDialogs;
+    } else {
+        m_ownPrintDialogs = std::make_unique<QtPrintDialogs>();
+        m_printDialogs = m_ownPrintDialogs.get();
+    }
     m_playTimer.setInterval(kIdleTimerMs);
     connect(&m_playTimer, &QTimer::timeout, this, &TfMain::onPlayTimer);
     connect(this, &TfMain::playEnded, this, &TfMain::onPlayEnded, Qt::QueuedConnection);
@@ -98,6 +106,7 @@ TfMain::TfMain(MainWindowServices services, QWidget* parent)
     });
 
     connectTransport();
+    connectPrintAndHelp();
 
     // Harmony and accompaniment.
     for (QAction* draft : c.mnHDraft)
@@ -175,7 +184,10 @@ TfMain::~TfMain() {
 // --- Start-up -------------------------------------------------------------------
 
 bool TfMain::readSettings() {
-    m_store = std::make_unique<SettingsStore>(m_services.settings, m_messages);
+    m_store = m_services.browserLookup
+                  ? std::make_unique<SettingsStore>(m_services.settings, m_messages,
+                                                    m_services.browserLookup)
+                  : std::make_unique<SettingsStore>(m_services.settings, m_messages);
     if (!m_store->baseExists()) return false;
     QStringList files;
     int maxCount = SettingsStore::kSetupMaxNumberFiles;
@@ -243,7 +255,7 @@ bool TfMain::start(const QString& commandLine) {
         return false;
     }
     m_settingsRead = true;
-    m_helpFile = m_folders.installPath + QStringLiteral("help/KORVANTA.HLP");
+    createHelpWindow();
     SetCommandState(kNoSongCommands);
     readPatchNames();
     const QString stylesFolder = m_folders.dataPath + QStringLiteral("Styles");

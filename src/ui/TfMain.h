@@ -15,6 +15,7 @@
 #include "ui/WindowQuestions.h"
 
 #include <QMainWindow>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -37,6 +38,9 @@ namespace korvanta::ui {
 
 class ChordPalette;
 class FileDialogs;
+class HelpWindow;
+class PrintDialogs;
+class TfAbout;
 class NotesView;
 class StyleAudition;
 class MixEdits;
@@ -50,11 +54,18 @@ using PlayerFactory = std::function<std::unique_ptr<Player>()>;
 // What the window is given from outside.
 struct MainWindowServices {
     SettingsLocation settings = SettingsLocation::platformDefault();
-    MessageSink* messages = nullptr; // required
-    FileDialogs* dialogs = nullptr;  // required
-    ChannelChooser chooseChannel;    // empty: the dialog TfSetChn
-    PlayerFactory makePlayer;        // empty: the built-in synth
-    QString importTool;              // the style import program; empty: none
+    MessageSink* messages = nullptr;      // required
+    FileDialogs* dialogs = nullptr;       // required
+    ChannelChooser chooseChannel;         // empty: the dialog TfSetChn
+    PlayerFactory makePlayer;             // empty: the built-in synth
+    QString importTool;                   // the style import program; empty: none
+    PrintDialogs* printDialogs = nullptr; // empty: the platform's print dialogs
+    // Starts a program without waiting (the browser); empty: QProcess.
+    std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
+    // The program that opens web pages; empty: the system's.
+    SettingsStore::BrowserLookup browserLookup;
+    // Shows the About box; empty: modally.
+    std::function<void(TfAbout& about)> showAbout;
 };
 
 // Where an open comes from: Recent Files and dropped files are listed at the
@@ -101,6 +112,13 @@ public:
     void SelectStyle();
     void SwitchStyle();
     void ShowOptions();
+    // File > Print (after the print dialog) and Print preview: the chords grid.
+    void printChordsGrid(bool preview);
+    // The Help menu.
+    void mnContentsClick();
+    void showHelpTopic(int context);
+    void mnBRFClick();
+    void mnAboutClick();
 
     // --- State, for the views and for tests --------------------------------
     TuneSession& session() { return m_session; }
@@ -109,6 +127,7 @@ public:
     TfStyle* styleDialog() const { return m_styleDialog; }
     TfOptions* optionsDialog() const { return m_options; }
     TfPatchs* patchsDialog() const { return m_patchs; }
+    HelpWindow* helpWindow() const { return m_helpWindow.get(); }
     const OutputChoice& output() const { return m_output; }
     const RecentFiles& recentFiles() const { return m_recent; }
     const PatchNames& patchNames() const { return m_patchNames; }
@@ -180,6 +199,10 @@ private:
     void onStyleLibraryReloaded();
     void onChordOctaveChanged(int octave);
 
+    // Printing and help (PrintAndHelpCommands.cpp).
+    void connectPrintAndHelp();
+    void createHelpWindow();
+
     // Start-up and shutdown (TfMain.cpp).
     bool readSettings();
     void writeSettings();
@@ -224,12 +247,14 @@ private:
     TfPatchs* m_patchs = nullptr;      // made on first use, kept
     std::unique_ptr<MixEdits> m_mixEdits;
     std::unique_ptr<StyleAudition> m_audition;
+    std::unique_ptr<PrintDialogs> m_ownPrintDialogs; // when none were given
+    PrintDialogs* m_printDialogs = nullptr;
+    std::unique_ptr<HelpWindow> m_helpWindow; // made at start-up
     RecentFiles m_recent;
     ProgramFolders m_folders;
     WindowPlacement m_placement;
     QString m_browserProgram;
     QString m_siteUrl;
-    QString m_helpFile;
     QString m_lastFolder; // of the last file opened or saved
     QTimer m_playTimer;
     int m_keyItem = 0; // what the key box shows

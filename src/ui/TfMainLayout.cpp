@@ -190,13 +190,15 @@ void TfMain::buildMenus() {
     c.mnAPArran = named(performance->addAction(QStringLiteral("&Arrangement ...")), "mnAPArran");
     c.mnAOptions = named(c.mnAcc->addAction(QStringLiteral("&Options...")), "mnAOptions");
 
-    c.mnHarm = named(bar->addMenu(QStringLiteral("&Harmony")), "mnHarm");
+    c.mnHarm = named(bar->addMenu(QStringLiteral("Ha&rmony")), "mnHarm");
     const char* draftNames[3] = {"mnHDraft1", "mnHDraft2", "mnHDraft3"};
     const char* draftTexts[3] = {"Draft &I", "Draft I&I", "Draft II&I"};
     for (int i = 0; i < 3; ++i) {
         c.mnHDraft[i] = named(c.mnHarm->addAction(QLatin1String(draftTexts[i])), draftNames[i]);
         c.mnHDraft[i]->setCheckable(true);
         c.mnHDraft[i]->setData(i + 1);
+        // The three drafts share their access key, so each has a shortcut too.
+        c.mnHDraft[i]->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + i)));
     }
     c.mnHDraft[0]->setChecked(true);
     c.mnHarm->addSeparator();
@@ -206,16 +208,13 @@ void TfMain::buildMenus() {
 
     c.mnHelp = named(bar->addMenu(QStringLiteral("&Help")), "mnHelp");
     c.mnContents = named(c.mnHelp->addAction(QStringLiteral("&Contents")), "mnContents");
-    c.mnContents->setShortcut(QKeySequence::HelpContents);
+    // F1 shows the help of the window it is pressed in (HelpKeyFilter).
     c.mnQuickTour = named(c.mnHelp->addAction(QStringLiteral("&Quick Tour")), "mnQuickTour");
     c.mnKvtaDemos = named(c.mnHelp->addAction(QStringLiteral("Korvanta &Demos")), "mnKvtaDemos");
     c.mnMidiSamples = named(c.mnHelp->addAction(QStringLiteral("&Midi Samples")), "mnMidiSamples");
     c.mnHelp->addSeparator();
     c.mnBRF = named(c.mnHelp->addAction(QStringLiteral("&Bugs report form")), "mnBRF");
     c.mnAbout = named(c.mnHelp->addAction(QStringLiteral("&About")), "mnAbout");
-    // Help pages, printing and the About box are not part of this window yet.
-    for (QAction* a : {c.mnContents, c.mnQuickTour, c.mnKvtaDemos, c.mnBRF, c.mnAbout})
-        a->setEnabled(false);
 }
 
 void TfMain::buildToolBar() {
@@ -256,7 +255,6 @@ void TfMain::buildToolBar() {
     c.tb_Opt = add(QStyle::SP_FileDialogInfoView, "Options...", "tb_Opt");
     c.toolBar->addSeparator();
     c.tb_HelpC = add(QStyle::SP_DialogHelpButton, "Contents", "tb_HelpC");
-    c.tb_HelpC->setEnabled(false);
 }
 
 QWidget* TfMain::buildMelodyArea() {

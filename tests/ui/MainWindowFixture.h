@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace korvanta::ui {
@@ -53,6 +54,8 @@ struct MainWindowFixture : ::testing::Test {
     test::HoldingMidiClock clock;
     RecordingOutput output{clock};
     std::unique_ptr<TfMain> window;
+    // Sets more services before the window is made.
+    std::function<void(MainWindowServices&)> configure;
 
     MainWindowFixture() {
         fs::create_directories(scratch);
@@ -84,6 +87,7 @@ struct MainWindowFixture : ::testing::Test {
             return channelAnswer;
         };
         services.makePlayer = [this] { return std::make_unique<Player>(output, clock); };
+        if (configure) configure(services);
         window = std::make_unique<TfMain>(std::move(services));
     }
 

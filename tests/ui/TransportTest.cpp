@@ -3,6 +3,7 @@
 // mutes, patches and the instrument dialog, and the play's end notices.
 
 #include "ui/MainWindowFixture.h"
+#include "ui/chords/ChordPalette.h"
 #include "ui/dialogs/TfPatchs.h"
 #include "ui/notes/NotesView.h"
 
@@ -252,6 +253,35 @@ TEST_F(TransportTest, APatchCaptionOpensTheListAndAChoiceChangesTheInstrument) {
     EXPECT_EQ(window->session().song()->QueryMeta(0xC0 | 1, 0), 24);
     EXPECT_EQ(caption->toolTip(), QString::fromStdString(window->patchNames()[24]));
     EXPECT_TRUE(enabled("mnFSave"));
+}
+
+} // namespace
+} // namespace korvanta::ui
+
+namespace korvanta::ui {
+namespace {
+
+TEST_F(TransportTest, SpaceInTheChordPaletteSoundsTheChordAndElsewhereItPlays) {
+    openTwinkle();
+    window->CreateAccompaniment();
+    ChordPalette* palette = window->chordPalette();
+    ASSERT_TRUE(palette->built());
+    // Shortcuts act only in the active window.
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    palette->setFocus();
+    palette->selectBar(1);
+    QTest::keyPress(palette, Qt::Key_Space);
+    EXPECT_FALSE(window->playing());
+    EXPECT_GT(countOf(0x91), 0); // the chord sounds on the chords' channel
+    QTest::keyRelease(palette, Qt::Key_Space);
+
+    // Elsewhere Space plays the song.
+    window->notesView()->setFocus();
+    QTest::keyClick(window->notesView(), Qt::Key_Space);
+    EXPECT_TRUE(window->playing());
+    window->stopPlay();
 }
 
 } // namespace

@@ -707,6 +707,16 @@ void ChordPalette::leaveEvent(QEvent* event) {
 }
 
 bool ChordPalette::event(QEvent* event) {
+    // Space sounds the selected bar's chord here; the window's Space
+    // (play and pause) must not take it first.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && m_built &&
+            song() && m_selected >= 0) {
+            event->accept();
+            return true;
+        }
+    }
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const std::optional<Hit> hit = hitAt(help->pos());

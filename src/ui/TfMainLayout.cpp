@@ -3,6 +3,7 @@
 // and grow with the screen's resolution.
 
 #include "alg/song/Keys.h"
+#include "ui/Named.h"
 #include "ui/TfMainControls.h"
 #include "ui/chords/ChordPalette.h"
 #include "ui/notes/NotesView.h"
@@ -35,12 +36,6 @@ namespace {
 double dpiScale(const QWidget* w) {
     const double dpi = w->logicalDpiY();
     return dpi > 96.0 ? dpi / 96.0 : 1.0;
-}
-
-template <typename T>
-T* named(T* object, const char* name) {
-    object->setObjectName(QLatin1String(name));
-    return object;
 }
 
 QLabel* caption(const QString& text, QWidget* parent, bool bold = false) {

@@ -9,6 +9,7 @@
 #include "styles/StyleChoice.h"
 #include "styles/StyleFiles.h"
 #include "styles/StyleTestSupport.h"
+#include "support/PdfText.h"
 #include "support/SmfBuilder.h"
 
 #include <csignal>
@@ -355,32 +356,15 @@ TEST(CommandLineFailures, RunningOutOfMemoryEndsInAMessage) {
 #endif
 }
 
-namespace {
-
-std::string pdfText(const fs::path& pdf) {
-    std::string out;
-    if (FILE* pipe = popen(("pdftotext -layout '" + pdf.string() + "' -").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
-} // namespace
-
 TEST(CommandLinePrint, TheChordsGridOfASampleGoesToAPdfWithEveryBarsChord) {
-    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pdftotext (poppler-utils) not installed";
+    if (!test::havePoppler()) GTEST_SKIP() << "pdftotext (poppler-utils) not installed";
     Workspace w;
     const fs::path src = w.sample("greensleeves.mid");
     const CliRun r = runCli({"print", src.string(), "-o", w.p("grid.pdf"), "--title",
                              "Greensleeves", "--author", "Trad."});
     ASSERT_EQ(r.exit, kExitOk) << r.err;
     EXPECT_NE(r.out.find("(17 bars on 1 page)"), std::string::npos) << r.out;
-    const std::string text = pdfText(w.path / "grid.pdf");
+    const std::string text = test::pdfText(w.path / "grid.pdf");
     for (const char* expected : {"File name: greensleeves.mid", "Composition title: Greensleeves",
                                  "Author name: Trad.", "Key: a-moll", "6/ 8", "Chords grid",
                                  "- 17 -", "Accompaniment is created by means of the Korvanta."})

@@ -1,6 +1,7 @@
 // The chords grid written as a PDF file, read back with poppler's tools:
 // every page is there with its texts, and a failed write harms nothing.
 #include "print/ChordsGridPainter.h"
+#include "support/PdfText.h"
 #include "support/ScratchPath.h"
 
 #include <cstdio>
@@ -15,41 +16,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool havePoppler() {
-    return std::system("command -v pdftotext >/dev/null 2>&1 && command -v pdfinfo >/dev/null "
-                       "2>&1") == 0;
-}
-
-std::string commandOutput(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
+using test::commandOutput;
+using test::havePoppler;
+using test::pdfPageTexts;
 
 int pdfPages(const fs::path& pdf) {
     const std::string info = commandOutput("pdfinfo '" + pdf.string() + "'");
     const std::size_t at = info.find("Pages:");
     return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
-}
-
-// The text of each page (pdftotext ends every page with a form feed).
-std::vector<std::string> pdfPageTexts(const fs::path& pdf) {
-    const std::string text = commandOutput("pdftotext -layout '" + pdf.string() + "' -");
-    std::vector<std::string> pages(1);
-    for (const char c : text) {
-        if (c == '\f')
-            pages.emplace_back();
-        else
-            pages.back() += c;
-    }
-    if (pages.back().empty()) pages.pop_back();
-    return pages;
 }
 
 GridDocument longSong(int bars) {

@@ -1,5 +1,6 @@
 #include "ui/dialogs/TfChrMan.h"
 
+#include "ui/Named.h"
 #include "ui/help/HelpContext.h"
 #include "ui/help/HelpTopics.h"
 
@@ -14,12 +15,6 @@
 namespace korvanta::ui {
 
 namespace {
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // Item 0 of a list is its "nothing chosen" entry.
 bool chosen(const QComboBox* list) {

@@ -1,5 +1,7 @@
 #include "ui/dialogs/TfIV.h"
 
+#include "ui/Named.h"
+
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,16 +10,6 @@
 #include <QVBoxLayout>
 
 namespace korvanta::ui {
-
-namespace {
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-} // namespace
 
 TfIV::TfIV(QWidget* parent)
     : QDialog(parent), m_top(named(new QLabel(this), "LabelTop")),

@@ -1,5 +1,6 @@
 #include "ui/dialogs/TfOptions.h"
 
+#include "ui/Named.h"
 #include "ui/help/HelpContext.h"
 #include "ui/help/HelpTopics.h"
 
@@ -26,12 +27,6 @@
 namespace korvanta::ui {
 
 namespace {
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // The custom chord count as the edit shows it: two places, right-aligned.
 QString customChordsText(int count) {

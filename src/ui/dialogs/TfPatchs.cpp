@@ -1,5 +1,6 @@
 #include "ui/dialogs/TfPatchs.h"
 
+#include "ui/Named.h"
 #include "ui/help/HelpContext.h"
 #include "ui/help/HelpTopics.h"
 
@@ -21,12 +22,6 @@ namespace {
 constexpr int kChannelCount = ChannelMixState::kPartCount;
 constexpr int kMaxVolume = ChannelMixState::kMaxVolume;
 constexpr std::array<int, TfPatchs::kColumnCount> kColumnWidths{20, 215, 34, 34, 34};
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // The volume field: three places in which a blank counts as the digit 0, and
 // anything above 127 is taken as 127 instead of being refused while typed.

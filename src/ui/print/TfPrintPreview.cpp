@@ -3,6 +3,7 @@
 #include "messages/MessageSink.h"
 #include "messages/MsgList.h"
 #include "print/ChordsGridPainter.h"
+#include "ui/Named.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -23,12 +24,6 @@ namespace {
 
 constexpr int kPageGap = 10; // pixels around and between the page images
 constexpr double kInchesPerMetre = 39.37007874;
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 } // namespace
 

@@ -225,7 +225,7 @@ void TfMain::ShowSongInfo(SongKind kind) {
     // A tempo of 0 reads as the default (the song model sees to it).
     const std::int32_t tempo = std::max<std::int32_t>(song->QueryMeta(kMetaTempo), 1);
     m_playTimer.setInterval(std::max(1, tempo / 8000));
-    const int bpm = std::clamp(kMicrosecondsPerMinute / tempo, kSlowestTempo, kFastestTempo);
+    const int bpm = std::clamp(beatsPerMinute(tempo), kSlowestTempo, kFastestTempo);
     c.sb_Tempo->setValue(bpm);
     c.t_Tempo->setText(QString::number(c.sb_Tempo->value()));
     m_tempoText = c.t_Tempo->text();

@@ -285,8 +285,7 @@ void TfMain::onPlayTimer() {
     if (!m_windowPlaying || !m_player || !m_session.hasSong()) return;
     m_notes->follow(m_player->position());
     const std::uint32_t tempo = std::max<std::uint32_t>(m_player->tempo(), 1);
-    const int bpm =
-        std::clamp(static_cast<int>(kMicrosecondsPerMinute / tempo), kSlowestTempo, kFastestTempo);
+    const int bpm = std::clamp(beatsPerMinute(tempo), kSlowestTempo, kFastestTempo);
     if (bpm != m_c->sb_Tempo->value()) m_c->sb_Tempo->setValue(bpm);
     const auto [buffer, words] = m_player->bufferStatus();
     m_c->stbPanel[2]->setText(QStringLiteral("%1:%2").arg(buffer).arg(words));

@@ -286,3 +286,16 @@ TEST_F(TransportTest, SpaceInTheChordPaletteSoundsTheChordAndElsewhereItPlays) {
 
 } // namespace
 } // namespace korvanta::ui
+
+namespace korvanta::ui {
+namespace {
+
+TEST_F(TransportTest, ASongAtNinetyBeatsAMinuteShowsAndPlaysNinety) {
+    // Greensleeves is written at 666,667 microseconds a quarter.
+    startWindow(sample("greensleeves.mid"));
+    EXPECT_EQ(find<QLineEdit>("t_Tempo")->text(), QStringLiteral("90"));
+    EXPECT_EQ(window->tempo(), 60000000u / 90);
+}
+
+} // namespace
+} // namespace korvanta::ui

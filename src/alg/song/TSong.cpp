@@ -65,7 +65,9 @@ std::int32_t TSong::QueryMeta(std::uint8_t type, std::int32_t arg, std::int32_t*
         std::int64_t tempo = e ? e->value : kDefaultTempo;
         // A tempo of 0 cannot be played; files that carry one get the default.
         if (tempo <= 0) tempo = kDefaultTempo;
-        if (arg != 0) return static_cast<std::int32_t>(std::int64_t{arg} * 1000000 / tempo);
+        // Per arg seconds, rounded to the nearest whole (60: beats a minute).
+        if (arg != 0)
+            return static_cast<std::int32_t>((std::int64_t{arg} * 1000000 + tempo / 2) / tempo);
         return static_cast<std::int32_t>(tempo);
     }
     case kMetaTimeSignature: {

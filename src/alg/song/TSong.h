@@ -30,6 +30,14 @@ constexpr std::uint8_t kUnsavedMask = 27; // everything but kNewMelody
 
 constexpr std::uint16_t kBlockChordVelocities = 25700; // 100 on, 100 off
 constexpr std::int32_t kDefaultTempo = 500000;         // microseconds per quarter
+
+// Beats per minute of a tempo in microseconds per quarter, rounded: a file
+// at 666,667 microseconds is 90 beats a minute, not 89. 0 for no tempo.
+constexpr std::int32_t beatsPerMinute(std::int64_t microsecondsPerQuarter) {
+    if (microsecondsPerQuarter <= 0) return 0;
+    return static_cast<std::int32_t>((std::int64_t{60000000} + microsecondsPerQuarter / 2) /
+                                     microsecondsPerQuarter);
+}
 constexpr int kKeyStatisticsSize = 240;
 
 class TSong {

@@ -210,3 +210,16 @@ TEST(TSong, BuildChordNotesWithoutHarmonyDoesNothing) {
     TSong s;
     EXPECT_EQ(BuildChordNotes(s), 0);
 }
+
+TEST(TSong, TempoInBeatsPerMinuteIsRoundedNotCut) {
+    EXPECT_EQ(beatsPerMinute(666667), 90); // 89.99...
+    EXPECT_EQ(beatsPerMinute(500000), 120);
+    EXPECT_EQ(beatsPerMinute(631579), 95); // 94.99...
+    EXPECT_EQ(beatsPerMinute(0), 0);
+    EXPECT_EQ(beatsPerMinute(-5), 0);
+    TSong s;
+    s.meter().SetDivision(480);
+    s.meter().AddMeter(0, 4, 4);
+    s.SetEvent(kMetaTempo, 0, 666667, 0, 0, 0);
+    EXPECT_EQ(s.QueryMeta(kMetaTempo, 60), 90);
+}

@@ -292,13 +292,10 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
     }
     StyleContext styles;
     if (!loadStyles(cmd, styles, err) || !createOutputFolders(cmd, err)) return kExitFailed;
-    // One session for the whole batch, as one window opens file after file:
-    // the style chosen for one song is offered to the next.
-    CliQuestions questions(cmd, askOnTerminal);
-    TuneSession session(questions, &styles.library);
     BatchTally tally;
     tally.total = plan.size();
-    // The progress bar redraws one line, so only a terminal gets it.
+    // The progress bar redraws one line of a terminal, so only a terminal
+    // gets it; whatever else is said goes above it.
     const bool many = tally.total > 1 && isatty(STDERR_FILENO);
     constexpr const char* kClearLine = "\r\x1b[K";
     for (const PlannedOutputs& outputs : plan) {
@@ -306,15 +303,20 @@ int runHarmonize(const CliCommand& cmd, std::ostream& out, std::ostream& err) {
         if (many)
             drawProgress(err, tally.succeeded + tally.failures.size(), tally.total,
                          printable(outputs.input.filename().string()));
-        // Warnings of one file are collected so the progress bar stays on one line.
+        // Every file starts from the same state, as if it were the only one:
+        // a style chosen for one song is never offered to the next.
+        styles.lastChosen = kNoStyle;
+        CliQuestions questions(cmd, askOnTerminal);
+        TuneSession session(questions, &styles.library);
+        std::ostringstream said;
         std::ostringstream warnings;
         const FileOutcome outcome =
-            harmonizeOne(cmd, styles, session, questions, outputs, out, warnings);
-        if (many && !warnings.str().empty()) err << kClearLine;
-        err << warnings.str();
+            harmonizeOne(cmd, styles, session, questions, outputs, said, warnings);
+        if (many) err << kClearLine << std::flush;
+        err << warnings.str() << std::flush;
+        out << said.str() << std::flush;
         if (!outcome.problem.empty()) {
-            err << (many ? kClearLine : "") << "korvanta-cli: " << printable(input) << ": "
-                << outcome.problem << "\n";
+            err << "korvanta-cli: " << printable(input) << ": " << outcome.problem << "\n";
             tally.failures.push_back(input);
             continue;
         }

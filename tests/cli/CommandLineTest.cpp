@@ -400,3 +400,39 @@ TEST(CommandLinePrint, WrongUseIsRefusedAndTheInputIsNeverOverwritten) {
     EXPECT_EQ(letter.exit, kExitOk) << letter.err;
     EXPECT_TRUE(fs::exists(w.path / "letter.pdf"));
 }
+
+TEST(CommandLineBatch, EachFileIsHarmonizedAsIfItWereAlone) {
+    // With the style library in sight, a style chosen for one song must not
+    // be carried to the next: the outputs are the same in either order and
+    // the same as each file harmonized on its own.
+    Workspace w;
+    setenv("KORVANTA_STYLES", (fs::path(KORVANTA_DATA_DIR) / "Styles").c_str(), 1);
+    std::vector<std::string> names = {"twinkle-twinkle.mid", "auld-lang-syne.mid",
+                                      "greensleeves.mid", "row-row-row-your-boat.mid",
+                                      "amazing-grace.mid"};
+    std::vector<std::string> files;
+    for (const std::string& n : names)
+        files.push_back(w.sample(n).string());
+    const auto run = [&](std::vector<std::string> inputs, const std::string& outdir) {
+        std::vector<std::string> args = {"harmonize", "--key", "file", "--outdir", w.p(outdir)};
+        args.insert(args.end(), inputs.begin(), inputs.end());
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.exit, kExitOk) << r.err;
+    };
+    run(files, "forward");
+    run({files.rbegin(), files.rend()}, "backward");
+    for (const std::string& file : files) {
+        const fs::path alone = fs::path(file).filename();
+        run({file}, "alone-" + alone.stem().string());
+    }
+    for (const std::string& n : names) {
+        const std::string project = fs::path(n).stem().string() + ".kvt";
+        const std::string forward = contents(w.path / "forward" / project);
+        ASSERT_FALSE(forward.empty()) << project;
+        // Compared as a whole: the bytes themselves would only flood the log.
+        EXPECT_TRUE(forward == contents(w.path / "backward" / project)) << project;
+        EXPECT_TRUE(forward ==
+                    contents(w.path / ("alone-" + fs::path(n).stem().string()) / project))
+            << project;
+    }
+}

@@ -211,3 +211,17 @@ TEST(StyleImportTool, ImportsAMidiFileIntoAnEmptyFolder) {
     EXPECT_EQ(s.events[3].selector, 5);
     EXPECT_EQ(s.events[3].beat, 3);
 }
+
+TEST(StyleImportTool, WithoutADisplayTheWindowModeSaysHowToImportInstead) {
+    ScratchFolder dir;
+    const std::string command =
+        std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") +
+        KORVANTA_STYLE_IMPORT_TOOL + "' >'" + (dir / "out.txt").string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    const std::string said = readFile(dir / "out.txt");
+    // A clear message and a failure status, never Qt's abort.
+    ASSERT_TRUE(WIFEXITED(status)) << said;
+    EXPECT_EQ(WEXITSTATUS(status), kExitFailed) << said;
+    EXPECT_NE(said.find("the window needs a display"), std::string::npos) << said;
+    EXPECT_NE(said.find("--from FILE.mid"), std::string::npos) << said;
+}

@@ -51,12 +51,12 @@ void printAnalysisText(std::ostream& out, const TuneRun& run) {
         out << "\n";
         out << "tempo: " << song->QueryMeta(kMetaTempo, 60) << " beats per minute\n";
         const int key = songKey(run);
-        out << "key: " << (key >= 0 ? std::string(KeyLongName(key)) : std::string("unknown"))
+        out << "key: " << (key >= 0 ? std::string(KeyEnglishName(key)) : std::string("unknown"))
             << "\n";
         out << "key marks:";
         for (int k = 0; k < kKeyCount; ++k) {
             if (song->keyMarks[k] != 0)
-                out << " " << KeyLongName(k) << " " << int{song->keyMarks[k]} << ";";
+                out << " " << KeyEnglishName(k) << " " << int{song->keyMarks[k]} << ";";
         }
         out << "\n";
     }
@@ -115,6 +115,7 @@ void printAnalysisJson(std::ostream& out, const TuneRun& run) {
     const int key = songKey(run);
     json.field("key", key);
     json.key("keyName").value(key >= 0 ? KeyLongName(key) : std::string_view());
+    json.key("keyNameEnglish").value(key >= 0 ? KeyEnglishName(key) : std::string_view());
     json.key("keyMarks").beginArray();
     for (int k = 0; k < kKeyCount; ++k)
         json.value(std::int64_t{song ? song->keyMarks[k] : 0});

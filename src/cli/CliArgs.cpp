@@ -102,7 +102,7 @@ std::string readKey(CliCommand& cmd, const std::string&, const std::string& valu
         cmd.key = *key;
     } else {
         return "--key needs auto, file, a key index 0-23 or a key name such as C, Am, F#m, Bb, "
-               "C-dur or a-moll, not '" +
+               "Bb major, B minor, or in German B-dur, h-moll, not '" +
                value + "'";
     }
     return {};
@@ -324,8 +324,25 @@ std::optional<int> parseKeyName(const std::string& text) {
         if (*index >= 0 && *index < kKeyCount) return *index;
         return std::nullopt;
     }
+    // German names only with their -dur or -moll ("B-dur", "h-moll"), and
+    // English ones in full ("Bb major", "B minor").
     for (int key = 0; key < kKeyCount; ++key) {
-        if (lower(text) == lower(std::string(KeyLongName(key)))) return key;
+        if (lower(text) == lower(std::string(KeyLongName(key))) ||
+            lower(text) == lower(std::string(KeyEnglishName(key))))
+            return key;
+    }
+    // Sharps and flats the English table spells the other way ("A# major",
+    // "G# minor") go through the note name.
+    for (const auto& [suffix, minorSuffix] :
+         {std::pair<std::string_view, bool>{" major", false}, {" minor", true}}) {
+        const std::string l = lower(text);
+        if (l.size() > suffix.size() && l.ends_with(suffix)) {
+            const auto pc = pitchClassOf(text.substr(0, text.size() - suffix.size()));
+            if (!pc) return std::nullopt;
+            for (int key = minorSuffix ? 12 : 0; key < (minorSuffix ? 24 : 12); ++key)
+                if (keyTonic(key) == *pc) return key;
+            return std::nullopt;
+        }
     }
     // "Am", "F#m", "Bbm": minor; "C", "F#", "Bb": major.
     std::string name = text;
@@ -389,7 +406,8 @@ std::string usageText() {
            "  --key auto|file|INDEX|NAME the key: auto (recognized from the melody, the\n"
            "                             default), file (the file's key signature), an\n"
            "                             index 0-23, or a name such as C, Am, F#m, Bb,\n"
-           "                             C-dur, a-moll\n"
+           "                             Bb major, B minor (English: B is H in German)\n"
+           "                             or B-dur, h-moll (German, with -dur or -moll)\n"
            "  --ambiguous major|minor    the answer when the melody fits a major key and its\n"
            "                             relative minor alike (asked on a terminal otherwise)\n"
            "  --reharmonize              harmonize a project file afresh instead of keeping\n"

@@ -217,8 +217,8 @@ std::string writeOutputs(TuneRun& run, const PlannedOutputs& plan, std::ostream&
             out << ", " << printable(plan.wav.string());
     }
     const int key = master.mainKey();
-    out << " (key " << (key >= 0 ? KeyLongName(key) : "unknown") << ", " << master.song()->barCount
-        << " bars, "
+    out << " (key " << (key >= 0 ? KeyEnglishName(key) : "unknown") << ", "
+        << master.song()->barCount << " bars, "
         << (run.styleName.empty() ? std::string("block chords")
                                   : "style " + printable(run.styleName))
         << ")\n";

@@ -1,7 +1,10 @@
 #include "CliArgs.h"
 
+#include "alg/song/Keys.h"
+
 #include <gtest/gtest.h>
 
+using namespace korvanta;
 using namespace korvanta::cli;
 
 TEST(CliArgs, DumpTakesOneFileAndAnOptionalJsonFlag) {
@@ -103,8 +106,35 @@ TEST(CliArgs, KeyNamesInEveryAcceptedForm) {
     EXPECT_EQ(parseKeyName("C-dur"), 7);
     EXPECT_EQ(parseKeyName("a-moll"), 19);
     EXPECT_EQ(parseKeyName("H-dur"), 2);
+    // English names in full; B is German H, Bb German B.
+    EXPECT_EQ(parseKeyName("Bb major"), 5);
+    EXPECT_EQ(parseKeyName("B major"), 2);
+    EXPECT_EQ(parseKeyName("B"), 2);
+    EXPECT_EQ(parseKeyName("Bm"), 21);
+    EXPECT_EQ(parseKeyName("B minor"), 21);
+    EXPECT_EQ(parseKeyName("h-moll"), 21);
+    EXPECT_EQ(parseKeyName("A# major"), 5); // spelled with a sharp
+    EXPECT_EQ(parseKeyName("G# minor"), 14);
+    EXPECT_EQ(parseKeyName("f# MINOR"), 22);
+    // German only with -dur or -moll: "Hm" and "H" are no English names.
+    EXPECT_EQ(parseKeyName("Hm"), std::nullopt);
+    EXPECT_EQ(parseKeyName("H"), std::nullopt);
+    EXPECT_EQ(parseKeyName("X major"), std::nullopt);
     EXPECT_EQ(parseKeyName("X"), std::nullopt);
     EXPECT_EQ(parseKeyName(""), std::nullopt);
+}
+
+TEST(CliArgs, EveryKeyHasAnEnglishNameThatReadsBack) {
+    for (int key = 0; key < kKeyCount; ++key) {
+        const std::string name(KeyEnglishName(key));
+        ASSERT_FALSE(name.empty()) << key;
+        EXPECT_EQ(parseKeyName(name), key) << name;
+        EXPECT_EQ(parseKeyName(std::string(KeyLongName(key))), key) << KeyLongName(key);
+    }
+    EXPECT_EQ(KeyEnglishName(5), "Bb major");
+    EXPECT_EQ(KeyEnglishName(2), "B major");
+    EXPECT_EQ(KeyEnglishName(21), "B minor");
+    EXPECT_TRUE(KeyEnglishName(24).empty());
 }
 
 TEST(CliArgs, PlayReadsItsOptionsAndTheHarmonyOptions) {

@@ -115,6 +115,17 @@ RelatedKeyPair RelatedKeys(int key) {
     return pair;
 }
 
+std::string_view KeyEnglishName(int key) {
+    // In the order of KeyLongNames.
+    static constexpr std::string_view kNames[kKeyCount] = {
+        "C# major", "F# major", "B major",  "Ab major", "Eb major", "Bb major",
+        "F major",  "C major",  "G major",  "D major",  "A major",  "E major",
+        "Bb minor", "Eb minor", "Ab minor", "F minor",  "C minor",  "G minor",
+        "D minor",  "A minor",  "E minor",  "B minor",  "F# minor", "C# minor"};
+    if (key < 0 || key >= kKeyCount) return {};
+    return kNames[key];
+}
+
 std::string_view KeyLongName(int key) {
     if (!isKey(key)) return {};
     return KeyLongNames[key];

@@ -182,6 +182,11 @@ RelatedKeyPair RelatedKeys(int key);
 std::string_view KeyLongName(int key);
 std::size_t KeyLongName(int key, std::span<char> buffer);
 
+// The key's English name ("C major", "Bb major", "F# minor"), as a
+// musician reading English expects it (German "B-dur" is "Bb major", "H-dur"
+// "B major"); empty for a non-key.
+std::string_view KeyEnglishName(int key);
+
 // Note name with octave, pitch ÷ 12: 60 is "C5", 69 is "A5".
 std::string PitchName(int pitch);
 

@@ -101,6 +101,13 @@ void printAnalysisJson(std::ostream& out, const TuneRun& run) {
         .field("barCount", song ? song->barCount : 0)
         .field("upbeat", song ? song->notes.upbeat : -1)
         .field("chordOctave", song ? song->chordOctave : 255);
+    // The tempo both ways: beats a minute (rounded) and the file's own figure.
+    const std::int32_t tempo = song ? song->QueryMeta(kMetaTempo) : 0;
+    json.key("tempo")
+        .beginObject()
+        .field("bpm", beatsPerMinute(tempo))
+        .field("microsecondsPerQuarter", tempo)
+        .endObject();
     json.key("meter").beginArray();
     if (song) {
         for (const TMeterChange& e : song->meter().entries()) {
@@ -116,10 +123,13 @@ void printAnalysisJson(std::ostream& out, const TuneRun& run) {
     json.field("key", key);
     json.key("keyName").value(key >= 0 ? KeyLongName(key) : std::string_view());
     json.key("keyNameEnglish").value(key >= 0 ? KeyEnglishName(key) : std::string_view());
-    json.key("keyMarks").beginArray();
-    for (int k = 0; k < kKeyCount; ++k)
-        json.value(std::int64_t{song ? song->keyMarks[k] : 0});
-    json.endArray();
+    // The marked keys by English name: 4 the key, 3 its dominant, 2 its
+    // subdominant, 1 others the melody passes through.
+    json.key("keyMarks").beginObject();
+    for (int k = 0; song && k < kKeyCount; ++k) {
+        if (song->keyMarks[k] != 0) json.field(KeyEnglishName(k), song->keyMarks[k]);
+    }
+    json.endObject();
     json.key("style").value(run.styleName);
     json.field("styleId", run.styleId);
     json.key("harmony").beginArray();

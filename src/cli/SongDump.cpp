@@ -143,7 +143,8 @@ void dumpSongJson(std::ostream& out, const TSong& song, const MidiLoadResult& lo
                 .field("beat", n.start.beat)
                 .field("tick", n.start.tick)
                 .field("duration", n.duration)
-                .field("velocities", n.velocities)
+                .field("velocityOn", n.onVelocity())
+                .field("velocityOff", n.offVelocity())
                 .endObject();
         }
         json.endArray().endObject();
